@@ -1,0 +1,57 @@
+// pqz: the command-line face of the PQZ codec and the search engine.
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <string>
+
+#include "app/cli/command.h"
+
+namespace orvane::cli {
+
+ResultCode ReportFailure(ResultCode code) {
+  if (code != kSuccess) {
+    const char* text = ResultMessage(code);
+    std::fputs(text != nullptr ? text : "Unknown error occured.\n", stderr);
+  }
+  return code;
+}
+
+namespace {
+
+constexpr Command kCommands[] = {
+    {"", "", nullptr},  // placeholder row so the table is never empty; skipped below
+};
+
+void PrintHelp() {
+  std::printf(
+      "Usage: pqz COMMAND [ARGS...]\n"
+      "       pqz --help | --version\n\n"
+      "Reads, writes and searches PQZ (Quazform) image files.\n\n"
+      "Commands:\n");
+  for (const Command& c : kCommands) {
+    if (c.run != nullptr) std::printf("  %s\n", c.usage);
+  }
+  std::printf("\nThe exit status is the result code of the operation (0 on success).\n");
+}
+
+}  // namespace
+}  // namespace orvane::cli
+
+int main(int argc, char** argv) {
+  using namespace orvane::cli;
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    PrintHelp();
+    return argc < 2 ? orvane::kInvalidArguments : 0;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("pqz (Orvane) %s\n", ORVANE_VERSION);
+    return 0;
+  }
+  for (const Command& c : kCommands) {
+    if (c.run != nullptr && std::strcmp(argv[1], c.name) == 0) {
+      return c.run(Arguments(argv + 2, argv + argc));
+    }
+  }
+  std::fprintf(stderr, "pqz: unknown command '%s' (see pqz --help)\n", argv[1]);
+  return orvane::kInvalidArguments;
+}

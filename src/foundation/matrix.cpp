@@ -1,0 +1,19 @@
+#include "foundation/matrix.h"
+
+#include <cstdlib>
+#include <limits>
+
+namespace Tarn {
+namespace detail {
+
+void* AllocateElements(unsigned long long count, unsigned long long size) {
+  constexpr unsigned long long kMaxBytes = std::numeric_limits<std::uint32_t>::max();
+  if (count == 0 || size == 0) return nullptr;
+  if (count > kMaxBytes / size) throw MatrixException{kTooFewMemory};
+  void* p = std::malloc(static_cast<std::size_t>(count * size));
+  if (p == nullptr) throw MatrixException{kTooFewMemory};
+  return p;
+}
+
+}  // namespace detail
+}  // namespace Tarn

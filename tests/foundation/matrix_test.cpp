@@ -1,0 +1,173 @@
+#include "foundation/matrix.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <tuple>
+
+namespace Tarn {
+namespace {
+
+Matrix<double> RandomMatrix(std::uint32_t rows, std::uint32_t columns, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> dist(-1.0, 1.0);
+  Matrix<double> m(rows, columns);
+  for (std::uint32_t i = 0; i < m.Count(); ++i) m.Data()[i] = dist(rng);
+  return m;
+}
+
+Matrix<double> NaiveProduct(const Matrix<double>& a, const Matrix<double>& b) {
+  Matrix<double> c(a.Rows(), b.Columns());
+  for (std::uint32_t i = 0; i < a.Rows(); ++i)
+    for (std::uint32_t j = 0; j < b.Columns(); ++j) {
+      long double s = 0;
+      for (std::uint32_t k = 0; k < a.Columns(); ++k) s += a(i, k) * b(k, j);
+      c(i, j) = static_cast<double>(s);
+    }
+  return c;
+}
+
+TEST(Matrix, SelfAssignmentKeepsValues) {
+  Matrix<double> m = RandomMatrix(3, 4, 1);
+  const Matrix<double> before = m;
+  Matrix<double>& alias = m;
+  m = alias;
+  ASSERT_EQ(m.Rows(), 3u);
+  ASSERT_EQ(m.Columns(), 4u);
+  for (std::uint32_t i = 0; i < m.Count(); ++i) EXPECT_EQ(m.Data()[i], before.Data()[i]);
+}
+
+TEST(Matrix, AssigningAProductMovesItsStorage) {
+  const Matrix<double> a = RandomMatrix(5, 3, 2), b = RandomMatrix(3, 7, 3);
+  Matrix<double> product = a * b;
+  const double* storage = product.Data();
+  Matrix<double> target;
+  target = std::move(product);
+  EXPECT_TRUE(product.IsEmpty());
+  EXPECT_EQ(product.Data(), nullptr);
+  EXPECT_EQ(target.Data(), storage);
+  EXPECT_EQ(target.Rows(), 5u);
+  EXPECT_EQ(target.Columns(), 7u);
+}
+
+TEST(Matrix, EmptyOperandGivesEmptyProduct) {
+  const Matrix<double> empty(0, 5);
+  EXPECT_EQ(empty.Data(), nullptr);
+  EXPECT_TRUE(empty.IsEmpty());
+  const Matrix<double> product = empty * RandomMatrix(5, 4, 4);
+  EXPECT_TRUE(product.IsEmpty());
+  EXPECT_EQ(product.Rows(), 0u);
+}
+
+TEST(Matrix, ZeroInnerDimensionGivesZeroProduct) {
+  const Matrix<double> a(3, 0), b(0, 2);
+  const Matrix<double> product = a * b;
+  ASSERT_EQ(product.Count(), 6u);
+  for (std::uint32_t i = 0; i < 6; ++i) EXPECT_EQ(product.Data()[i], 0.0);
+}
+
+class ProductShapes
+    : public ::testing::TestWithParam<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> {};
+
+TEST_P(ProductShapes, MatchesNaiveReference) {
+  const auto [m, k, n] = GetParam();
+  const Matrix<double> a = RandomMatrix(m, k, m * 31 + k), b = RandomMatrix(k, n, n * 17 + 5);
+  const Matrix<double> fast = a * b, slow = NaiveProduct(a, b);
+  ASSERT_EQ(fast.Rows(), m);
+  ASSERT_EQ(fast.Columns(), n);
+  for (std::uint32_t i = 0; i < fast.Count(); ++i)
+    EXPECT_NEAR(fast.Data()[i], slow.Data()[i], 1e-12 * (k + 1)) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(AwkwardShapes, ProductShapes,
+                         ::testing::Values(std::make_tuple(1u, 1u, 1u), std::make_tuple(1u, 13u, 1u),
+                                           std::make_tuple(1u, 150u, 7u),
+                                           std::make_tuple(7u, 150u, 1u),
+                                           std::make_tuple(145u, 11u, 3u),
+                                           std::make_tuple(13u, 289u, 146u),
+                                           std::make_tuple(300u, 96u, 5u),
+                                           std::make_tuple(2u, 2u, 2u)));
+
+TEST(Matrix, ProductIsDeterministic) {
+  const Matrix<double> a = RandomMatrix(157, 193, 8), b = RandomMatrix(193, 97, 9);
+  const Matrix<double> first = a * b, second = a * b;
+  for (std::uint32_t i = 0; i < first.Count(); ++i) ASSERT_EQ(first.Data()[i], second.Data()[i]);
+}
+
+TEST(Matrix, TransposeAndDifference) {
+  const Matrix<double> a = RandomMatrix(3, 5, 10);
+  const Matrix<double> t = a.Transpose();
+  ASSERT_EQ(t.Rows(), 5u);
+  for (std::uint32_t r = 0; r < 3; ++r)
+    for (std::uint32_t c = 0; c < 5; ++c) EXPECT_EQ(t(c, r), a(r, c));
+  const Matrix<double> zero = a - a;
+  for (std::uint32_t i = 0; i < zero.Count(); ++i) EXPECT_EQ(zero.Data()[i], 0.0);
+}
+
+TEST(Matrix, DivisionByZeroThrows) {
+  const Matrix<double> a = RandomMatrix(2, 2, 11);
+  try {
+    (void)(a / 0.0);
+    FAIL() << "no exception";
+  } catch (const MatrixException& e) {
+    EXPECT_EQ(std::string(e.message), "devided by 0");
+  }
+  const Matrix<double> half = a / 2.0;
+  EXPECT_DOUBLE_EQ(half(1, 1), a(1, 1) / 2.0);
+}
+
+TEST(Matrix, InvertWithoutPivotingReportsSingularAtZeroPivot) {
+  Matrix<double> swap(2, 2);
+  swap(0, 0) = 0;
+  swap(0, 1) = 1;
+  swap(1, 0) = 1;
+  swap(1, 1) = 0;
+  EXPECT_EQ(swap.Invert(), 0.0);
+}
+
+TEST(Matrix, InvertGivesInverseAndDeterminant) {
+  Matrix<double> a = RandomMatrix(6, 6, 12);
+  for (std::uint32_t i = 0; i < 6; ++i) a(i, i) += 4.0;  // diagonally dominant: no zero pivot
+  Matrix<double> inverse = a;
+  EXPECT_NE(inverse.Invert(), 0.0);
+  const Matrix<double> identity = a * inverse;
+  for (std::uint32_t r = 0; r < 6; ++r)
+    for (std::uint32_t c = 0; c < 6; ++c) EXPECT_NEAR(identity(r, c), r == c ? 1.0 : 0.0, 1e-12);
+
+  Matrix<double> diag(2, 2);
+  diag.SetIdentity();
+  diag(0, 0) = 3;
+  diag(1, 1) = -2;
+  EXPECT_DOUBLE_EQ(diag.Invert(), -6.0);
+  EXPECT_DOUBLE_EQ(diag(0, 0), 1.0 / 3.0);
+}
+
+TEST(Matrix, OversizedAllocationThrowsInsteadOfWrapping) {
+  // 65536 x 8193 doubles need just over 2^32 bytes.
+  EXPECT_THROW(Matrix<double>(65536, 8193), MatrixException);
+  EXPECT_THROW(Matrix<double>(0xFFFFFFFFu, 0xFFFFFFFFu), MatrixException);
+  Int32Vector v;
+  EXPECT_THROW(v.Resize(0x40000000u), MatrixException);
+}
+
+TEST(Vector, MovesCopiesAndReduces) {
+  DoubleVector v(3);
+  v[0] = 3;
+  v[1] = -4;
+  v[2] = 0;
+  EXPECT_DOUBLE_EQ(static_cast<double>(v.SumOfSquares()), 25.0);
+  const DoubleVector a = v.Abs();
+  EXPECT_EQ(a[1], 4.0);
+  const DoubleVector s = v.Scale(2.0);
+  EXPECT_EQ(s[0], 6.0);
+  DoubleVector moved = std::move(v);
+  EXPECT_TRUE(v.IsEmpty());
+  EXPECT_EQ(moved.Length(), 3u);
+  const Vector<double> column = Matrix<double>(2, 1).Column(0);
+  EXPECT_EQ(column.Length(), 2u);
+}
+
+}  // namespace
+}  // namespace Tarn
