@@ -1,0 +1,93 @@
+#include "imaging/image_file.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <QString>
+#include <mutex>
+
+#include "imaging/qt_image.h"
+
+namespace orvane {
+
+namespace {
+
+// Qt refuses to decode images above 128 MB by default, which stops at about 32 megapixels.
+// 1 GiB lets a 100-megapixel photo through even with 16-bit channels (800 MB) and still
+// bounds what a forged header can make the reader allocate.
+constexpr int kReaderAllocationLimitMb = 1024;
+
+void RaiseReaderAllocationLimit() {
+  static std::once_flag once;
+  std::call_once(once, [] { QImageReader::setAllocationLimit(kReaderAllocationLimitMb); });
+}
+
+QByteArray LowerAscii(QByteArray text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return text;
+}
+
+// The writer format whose name equals the path's extension, or an empty array. The extension
+// runs from the last dot of the whole path, so a name without one matches nothing.
+QByteArray WriterFormatFor(const std::string& path) {
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || dot + 1 == path.size()) {
+    return {};
+  }
+  const QByteArray extension = LowerAscii(QByteArray::fromStdString(path.substr(dot + 1)));
+  for (const QByteArray& format : QImageWriter::supportedImageFormats()) {
+    if (LowerAscii(format) == extension) {
+      return format;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+bool LoadImageFile(CImageEx& image, const std::string& path) {
+  image.Destroy();
+  RaiseReaderAllocationLimit();
+  // decodeName: file names are bytes in the locale's encoding, not necessarily UTF-8.
+  QImageReader reader(QFile::decodeName(QByteArray::fromStdString(path)));
+  reader.setAutoTransform(true);
+  const QImage picture = reader.read();
+  if (picture.isNull()) {
+    return false;
+  }
+  return FromQImage(picture, image);
+}
+
+bool SaveImageFile(const CImageEx& image, const std::string& path) {
+  if (image.IsNull() || path.empty()) {
+    return false;
+  }
+  const QByteArray format = WriterFormatFor(path);
+  if (format.isEmpty()) {
+    return false;
+  }
+  const QImage picture = ToQImage(image);
+  if (picture.isNull()) {
+    return false;
+  }
+  // QSaveFile writes beside the target and renames only on commit; leaving this scope without
+  // a commit discards the temporary file.
+  QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
+  if (!file.open(QIODevice::WriteOnly)) {
+    return false;
+  }
+  QImageWriter writer(&file, format);
+  if (!writer.write(picture)) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
+}
+
+}  // namespace orvane
