@@ -306,33 +306,6 @@ TEST(LoadImageFile, RefusesForgedHugeDimensionsWithoutAllocating) {
   EXPECT_TRUE(image.IsNull());
 }
 
-TEST(LoadImageFile, TruncatedFileNeverCrashes) {
-  QImage picture(64, 64, QImage::Format_RGB32);
-  for (int y = 0; y < 64; ++y) {
-    for (int x = 0; x < 64; ++x) {
-      picture.setPixel(x, y, qRgb(x * 4, y * 4, (x ^ y) * 4));
-    }
-  }
-  QTemporaryDir dir;
-  for (const char* format : {"png", "jpg", "bmp", "tif"}) {
-    const QString whole = dir.filePath(QString("whole.") + format);
-    ASSERT_TRUE(QImageWriter(whole).write(picture));
-    const QByteArray bytes = test::ReadBytes(whole);
-    for (qsizetype keep : {qsizetype{0}, qsizetype{10}, bytes.size() / 2, bytes.size() - 1}) {
-      const QString cut = dir.filePath(QString("cut.") + format);
-      ASSERT_TRUE(test::WriteBytes(cut, bytes.left(keep)));
-      CImageEx image;
-      // Qt may keep what it could decode of a cut file; either way the image is consistent.
-      if (LoadImageFile(image, Local(cut))) {
-        EXPECT_EQ(image.GetWidth(), 64) << format << " " << keep;
-        EXPECT_NE(image.GetPixel(63, 63), kInvalidColour);
-      } else {
-        EXPECT_TRUE(image.IsNull()) << format << " " << keep;
-      }
-    }
-  }
-}
-
 // --- Fixtures -------------------------------------------------------------------------------
 
 TEST(LoadImageFile, CommittedPhotosLoadAsTwentyFourBitPictures) {

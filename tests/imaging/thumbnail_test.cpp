@@ -1,6 +1,5 @@
 #include <array>
 #include <cstdint>
-#include <set>
 
 #include <gtest/gtest.h>
 
@@ -188,7 +187,6 @@ TEST(DrawFitted, DrawsIntoAPaletteTargetWithTheNearestColours) {
   target.SetColourTable(table);
   source.SetDrawRect(0, 0, 4, 1);
   ASSERT_TRUE(source.DrawFitted(target));
-  const std::set<std::uint32_t> expected{0xFFFFFF};
   EXPECT_EQ(target.GetPixel(0, 0), 0xFFFFFFu);
   EXPECT_EQ(target.GetPixel(1, 0), 0xFFFFFFu);
   EXPECT_EQ(target.GetPixel(2, 0), 0x000000u);
