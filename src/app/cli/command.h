@@ -21,4 +21,12 @@ struct Command {
 /// Prints the catalogue message of a failure on standard error; returns `code`.
 ResultCode ReportFailure(ResultCode code);
 
+/// Prints "usage: pqz USAGE" on standard error; returns kInvalidArguments.
+ResultCode ReportUsage(const char* usage);
+
+ResultCode RunInfo(const Arguments& args);
+ResultCode RunDecode(const Arguments& args);
+ResultCode RunPreview(const Arguments& args);
+ResultCode RunEncode(const Arguments& args);
+
 }  // namespace orvane::cli

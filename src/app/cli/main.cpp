@@ -8,6 +8,11 @@
 
 namespace orvane::cli {
 
+ResultCode ReportUsage(const char* usage) {
+  std::fprintf(stderr, "usage: pqz %s\n", usage);
+  return kInvalidArguments;
+}
+
 ResultCode ReportFailure(ResultCode code) {
   if (code != kSuccess) {
     const char* text = ResultMessage(code);
@@ -19,7 +24,15 @@ ResultCode ReportFailure(ResultCode code) {
 namespace {
 
 constexpr Command kCommands[] = {
-    {"", "", nullptr},  // placeholder row so the table is never empty; skipped below
+    {"info", "info FILE.pqz                 print the header and size reports", &RunInfo},
+    {"decode", "decode IN.pqz OUT             decode to an image file (format by OUT's extension)",
+     &RunDecode},
+    {"preview", "preview IN.pqz OUT            write the one-pixel-per-patch preview", &RunPreview},
+    {"encode",
+     "encode IN OUT.pqz [--config FILE] [--method pca|ica]\n"
+     "                                encode an image file (parameters from FILE, else\n"
+     "                                config.ini beside the program, else the defaults)",
+     &RunEncode},
 };
 
 void PrintHelp() {
@@ -29,7 +42,7 @@ void PrintHelp() {
       "Reads, writes and searches PQZ (Quazform) image files.\n\n"
       "Commands:\n");
   for (const Command& c : kCommands) {
-    if (c.run != nullptr) std::printf("  %s\n", c.usage);
+    std::printf("  %s\n", c.usage);
   }
   std::printf("\nThe exit status is the result code of the operation (0 on success).\n");
 }
@@ -48,7 +61,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   for (const Command& c : kCommands) {
-    if (c.run != nullptr && std::strcmp(argv[1], c.name) == 0) {
+    if (std::strcmp(argv[1], c.name) == 0) {
       return c.run(Arguments(argv + 2, argv + argc));
     }
   }

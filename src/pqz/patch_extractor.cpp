@@ -1,0 +1,65 @@
+#include "pqz/patch_extractor.h"
+
+#include <algorithm>
+
+#include "imaging/image_ex.h"
+#include "pqz/color_space.h"
+#include "pqz/pqz_header.h"
+
+namespace orvane {
+
+ResultCode ExtractPatches(const CImageEx& image, const CommonParameters& common,
+                          PatchMatrix& patches, Tarn::Matrix<double>& means) {
+  if (image.IsNull()) return kInvalidValues;
+  PqzHeader shape;
+  shape.ImageWidth = image.GetWidth();
+  shape.ImageHeight = image.GetHeight();
+  shape.PatchWidth = static_cast<std::int32_t>(common.PatchWidth);
+  shape.PatchHeight = static_cast<std::int32_t>(common.PatchHeight);
+  shape.Dimension = 1;
+  if (CheckPqzHeaderSizes(shape) != kSuccess) return kInvalidValues;
+  const PatchGrid grid = GridOf(shape);
+  const std::uint32_t pw = common.PatchWidth, ph = common.PatchHeight;
+  const std::uint32_t n = grid.PixelsPerPatch;
+  const int lastX = image.GetWidth() - 1, lastY = image.GetHeight() - 1;
+
+  return VisitColorConversion(common.ColorSpace, [&](auto conversion) -> ResultCode {
+    using Conversion = decltype(conversion);
+    try {
+      patches = PatchMatrix(pw, ph);
+      patches.Resize(grid.Patches, 3 * n);
+      means.Resize(3, grid.Patches);
+    } catch (const Tarn::MatrixException&) {
+      return kNoMemory;
+    }
+    for (std::uint32_t k = 0; k < grid.Patches; ++k) {
+      const std::uint32_t x0 = (k % grid.Columns) * pw;
+      const std::uint32_t y0 = (k / grid.Columns) * ph;
+      double* row = patches.Row(k);
+      double sum[3] = {0.0, 0.0, 0.0};
+      for (std::uint32_t dy = 0; dy < ph; ++dy) {
+        const int y = std::min(static_cast<int>(y0 + dy), lastY);
+        for (std::uint32_t dx = 0; dx < pw; ++dx) {
+          const int x = std::min(static_cast<int>(x0 + dx), lastX);
+          const ColorTriple t = Conversion::Forward(image.GetPixel(x, y));
+          const std::uint32_t i = dy * pw + dx;
+          row[i] = t.x;
+          row[n + i] = t.y;
+          row[2 * n + i] = t.z;
+          sum[0] += t.x;
+          sum[1] += t.y;
+          sum[2] += t.z;
+        }
+      }
+      for (std::uint32_t c = 0; c < 3; ++c) {
+        const double mean = sum[c] / n;
+        double* plane = row + c * n;
+        for (std::uint32_t i = 0; i < n; ++i) plane[i] -= mean;
+        means(c, k) = mean;
+      }
+    }
+    return kSuccess;
+  });
+}
+
+}  // namespace orvane

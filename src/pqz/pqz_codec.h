@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "foundation/result_code.h"
+#include "pqz/average.h"
+#include "pqz/base.h"
+#include "pqz/coeff.h"
+#include "pqz/encoding_parameters.h"
+#include "pqz/patch_matrix.h"
+#include "pqz/pqz_header.h"
+
+namespace orvane {
+
+class CImageEx;
+
+/// Encoder and decoder of PQZ files. A codec is made for one encoding or one decoding: it
+/// owns the parameters, the header and the three components of that one file.
+///
+/// The codec reports its stages, parameters and sizes on standard output, as the batch tools
+/// and logs expect; it never shows anything to a user.
+class PqzCodec {
+ public:
+  PqzCodec();
+
+  /// Copies the three parameter groups, checks them (10, 20 or 17, see CheckParameters),
+  /// sets the three components up for encoding (7 when memory runs out) and prints the
+  /// parameter report. The codec must not encode after a failure.
+  ResultCode SetParameters(const CommonParameters& common, const LearningParameters& learning,
+                           const CompressionParameters& compression);
+
+  /// Encodes `image` into a PQZ file at `path`, printing the six stage lines and the header
+  /// and size reports. 22 when the image holds no bitmap; 27 for a colour space outside
+  /// 0..2. The file appears only complete: it is written beside the target and renamed into
+  /// place on success, so a failure leaves no file and never harms an existing one.
+  ResultCode Encode(const std::string& path, const CImageEx& image);
+
+  /// Decodes the PQZ file at `path` into a 24-bit `image` of the file's size, printing the
+  /// four timing lines. On failure the image is left empty.
+  ResultCode Decode(CImageEx& image, const std::string& path);
+
+  /// Reads only the patch means of the file at `path` and makes a 24-bit image of one pixel
+  /// per patch. On failure the image is left empty.
+  ResultCode Preview(CImageEx& image, const std::string& path);
+
+  const PqzHeader& Header() const { return m_header; }
+  const EncodingParameters& Parameters() const { return m_parameters; }
+
+ private:
+  // Encoder stages.
+  ResultCode SetBases(const PatchMatrix& patches);
+  ResultCode PreConvert(Tarn::Matrix<double>& projection);
+  ResultCode Multiply(const PatchMatrix& patches, const Tarn::Matrix<double>& projection);
+  ResultCode CompressComponents();
+  ResultCode SaveFile(const std::string& path, const CImageEx& image);
+  ResultCode WriteSections(std::FILE* file);
+
+  // Decoder stages.
+  ResultCode ReadSections(const std::string& path);
+  ResultCode ExpandSections();
+
+  EncodingParameters m_parameters;
+  PqzHeader m_header;
+  CAverage m_average;
+  CBase m_base;
+  CCoeff m_coeff;
+};
+
+}  // namespace orvane
