@@ -10,6 +10,7 @@
 #include "foundation/matrix_exception.h"
 #include "learning/dense_products.h"
 #include "learning/symmetric_eigen.h"
+#include "learning/tanh_nonlinearity.h"
 
 namespace orvane {
 namespace {
@@ -18,18 +19,6 @@ namespace {
 // its transposed whitened data stay small enough for the cache, and no N x m intermediate is
 // ever allocated.
 constexpr std::uint32_t kSliceRows = 1024;
-
-// tanh(y) and its derivative sech²(y) = 1 − tanh²(y) from one exponential. With
-// q = expm1(−2|y|) (in (−1, 0]): tanh|y| = −q / (2 + q) and sech² y = 4(1 + q) / (2 + q)².
-// Using expm1 keeps tanh accurate for tiny |y|; for large |y| both tend to their limits
-// (±1 and 0) without overflow, where cosh² would overflow to infinity first.
-inline double TanhAndSlope(double y, double& slope) {
-  const double q = std::expm1(-2.0 * std::fabs(y));
-  const double denominator = 2.0 + q;
-  slope = 4.0 * (1.0 + q) / (denominator * denominator);
-  const double t = -q / denominator;
-  return y < 0.0 ? -t : t;
-}
 
 }  // namespace
 
@@ -145,13 +134,7 @@ bool BasisLearner::IcaStep() {
                                        len, m);
       for (std::uint32_t i = 0; i < m; ++i) {
         double* row = activity.Data() + static_cast<std::size_t>(i) * len;
-        double sum = 0.0;
-        for (std::uint32_t j = 0; j < len; ++j) {
-          double slope;
-          row[j] = TanhAndSlope(row[j], slope);
-          sum += slope;
-        }
-        slope_sum[i] += sum;
+        slope_sum[i] += TanhWithSlopeSum(row, len);  // g = tanh in place, Σ g' = Σ sech²
       }
       double* st = slice_t.Data();
       for (std::uint32_t j = 0; j < len; ++j) {
