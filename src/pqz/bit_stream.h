@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "foundation/result_code.h"
+
+namespace orvane {
+
+/// An MSB-first bit string: bits fill each byte from its most significant bit down.
+///
+/// Writing grows the zero-filled buffer in steps of 64 KiB. Reading works on a payload
+/// loaded into a zero-filled buffer rounded up past the payload to the next 64 KiB, so that
+/// bits between the payload's end and the buffer's end read as 0 and only a read past the
+/// buffer fails (4, "Access to the buffer is out of range.\n").
+class BitStream {
+ public:
+  static constexpr std::size_t kGrowth = 65536;
+  static constexpr int kMaxBits = 32;
+
+  /// Empties the stream (no buffer) and rewinds it.
+  void Clear();
+
+  /// Writes the low `bits` bits of `value`, most significant first. 22 for more than 32
+  /// bits, 7 when the buffer cannot grow.
+  ResultCode Write(std::uint32_t value, int bits);
+
+  /// Reads `bits` bits, the first one most significant. 22 for more than 32 bits, 4 when
+  /// the read would pass the end of the buffer (nothing is consumed then).
+  ResultCode Read(int bits, std::uint32_t& value);
+
+  /// Reads one bit; the hot path of Huffman decoding.
+  ResultCode ReadBit(std::uint32_t& bit) {
+    if (m_byte >= m_buffer.size()) return kOutOfRange;
+    bit = (m_buffer[m_byte] >> (7 - m_bit)) & 1u;
+    if (++m_bit == 8) {
+      m_bit = 0;
+      ++m_byte;
+    }
+    return kSuccess;
+  }
+
+  /// Moves the read position on by `bits`; 4 when that passes the end of the buffer.
+  ResultCode Skip(std::uint64_t bits);
+
+  /// Reads a payload of `length` bytes from `file` into a fresh buffer of
+  /// (length / 64 KiB + 1) x 64 KiB zero-filled bytes and rewinds. 14 when the file holds
+  /// fewer bytes, 7 when memory cannot be had. Memory grows only with bytes actually read, so
+  /// a false length cannot make it allocate more than the file holds.
+  ResultCode Load(std::FILE* file, std::uint32_t length);
+
+  /// Same as Load, from memory.
+  ResultCode Assign(const std::uint8_t* data, std::size_t length);
+
+  /// Moves the read position back to the first bit.
+  void Rewind() {
+    m_byte = 0;
+    m_bit = 0;
+  }
+
+  /// Written length in bytes (a partly filled last byte counts), or the loaded length.
+  std::size_t Length() const { return m_length; }
+  const std::uint8_t* Data() const { return m_buffer.data(); }
+  /// Allocated bytes.
+  std::size_t Capacity() const { return m_buffer.size(); }
+  /// Bits written or read so far.
+  std::uint64_t BitPosition() const { return std::uint64_t{m_byte} * 8 + m_bit; }
+
+ private:
+  ResultCode Reserve(std::size_t bytesAhead);
+
+  std::vector<std::uint8_t> m_buffer;
+  std::size_t m_length = 0;
+  std::size_t m_byte = 0;
+  int m_bit = 0;  ///< 0 is the most significant bit of m_buffer[m_byte]
+};
+
+}  // namespace orvane

@@ -1,0 +1,48 @@
+#include "pqz/stream_io.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+namespace orvane {
+namespace {
+
+constexpr std::size_t kChunk = 65536;
+
+}  // namespace
+
+ResultCode ReadBytes(std::FILE* file, std::uint64_t length, std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  try {
+    std::uint64_t done = 0;
+    while (done < length) {
+      const std::size_t step =
+          static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, length - done));
+      bytes.resize(static_cast<std::size_t>(done) + step);
+      const std::size_t got = std::fread(bytes.data() + done, 1, step, file);
+      done += got;
+      if (got != step) return kReadFailed;
+    }
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  } catch (const std::length_error&) {
+    return kNoMemory;
+  }
+  return kSuccess;
+}
+
+ResultCode WriteBytes(std::FILE* file, const std::uint8_t* data, std::size_t length) {
+  if (length == 0) return kSuccess;
+  return std::fwrite(data, 1, length, file) == length ? kSuccess : kWriteFailed;
+}
+
+std::optional<std::uint64_t> StreamLength(std::FILE* file) {
+  const long here = std::ftell(file);
+  if (here < 0) return std::nullopt;
+  if (std::fseek(file, 0, SEEK_END) != 0) return std::nullopt;
+  const long end = std::ftell(file);
+  if (std::fseek(file, here, SEEK_SET) != 0 || end < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(end);
+}
+
+}  // namespace orvane
