@@ -128,9 +128,11 @@ std::vector<std::uint32_t> BasisProjector::CoefficientSteps(
     return steps;
   }
   // step_i = q · n_last / n_i: the weakest basis keeps q and a basis k times stronger gets a
-  // k times finer step. A zero norm gives 0 / 0, which ToStep turns into 1.
+  // k times finer step. A basis of norm 0 (the quotient 0 / 0) gets 1.
   const double weakest = static_cast<double>(m_coeff_quantize_step) * sorted_norms[m - 1];
-  for (std::uint32_t i = 0; i < m; ++i) steps[i] = ToStep(weakest / sorted_norms[i]);
+  for (std::uint32_t i = 0; i < m; ++i) {
+    steps[i] = sorted_norms[i] != 0.0 ? ToStep(weakest / sorted_norms[i]) : 1u;
+  }
   return steps;
 }
 
