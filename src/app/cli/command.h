@@ -28,5 +28,6 @@ ResultCode RunInfo(const Arguments& args);
 ResultCode RunDecode(const Arguments& args);
 ResultCode RunPreview(const Arguments& args);
 ResultCode RunEncode(const Arguments& args);
+ResultCode RunSearch(const Arguments& args);
 
 }  // namespace orvane::cli

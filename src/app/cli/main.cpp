@@ -33,6 +33,12 @@ constexpr Command kCommands[] = {
      "                                encode an image file (parameters from FILE, else\n"
      "                                config.ini beside the program, else the defaults)",
      &RunEncode},
+    {"search",
+     "search QUERY.pqz FOLDER [--recursive] [--feature block-mean|histogram|csd]\n"
+     "                                [--color-weight 0..100]\n"
+     "                                rank the PQZ files of FOLDER by their similarity to\n"
+     "                                QUERY (defaults: csd; weight 90, 75, 70 by feature)",
+     &RunSearch},
 };
 
 void PrintHelp() {

@@ -1,0 +1,306 @@
+#include "retrieval/color_feature.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "foundation/matrix_exception.h"
+#include "retrieval/section_reader.h"
+
+namespace orvane {
+namespace {
+
+// trunc(x) as an integer. The means of a sound file are small integers, but a hostile file can
+// store anything its section coding expresses; converting an out-of-range double is undefined,
+// so the value is first held to the int32 range (NaN, which no decoder produces, counts 0).
+std::int64_t TruncToInt(double x) {
+  constexpr double kHigh = std::numeric_limits<std::int32_t>::max();
+  constexpr double kLow = std::numeric_limits<std::int32_t>::min();
+  if (std::isnan(x)) return 0;
+  if (x >= kHigh) return static_cast<std::int64_t>(kHigh);
+  if (x <= kLow) return static_cast<std::int64_t>(kLow);
+  return static_cast<std::int64_t>(x);
+}
+
+// ceil(a / b) without the overflow of a + b - 1.
+std::uint32_t CeilDiv(std::uint32_t a, std::uint32_t b) { return a / b + (a % b != 0 ? 1 : 0); }
+
+// The averages of a grid: 3 rows, one column per patch of a non-empty grid.
+bool FitsGrid(const Tarn::Matrix<double>& averages, const PatchGrid& grid) {
+  return grid.Columns != 0 && grid.Rows != 0 &&
+         static_cast<std::uint64_t>(grid.Columns) * grid.Rows == grid.Patches &&
+         averages.Rows() == 3 && averages.Columns() == grid.Patches;
+}
+
+// Bin index of a level triple or pair combination; any index outside the table (only negative
+// levels make one) is counted in the last bin, as a wrapped unsigned index would be clamped.
+std::uint32_t ClampBin(std::int64_t bin, std::uint32_t bins) {
+  return bin < 0 || bin >= static_cast<std::int64_t>(bins) ? bins - 1
+                                                           : static_cast<std::uint32_t>(bin);
+}
+
+double RowNorm(const double* row, std::uint32_t n) {
+  double sum = 0.0;
+  for (std::uint32_t i = 0; i < n; ++i) sum += row[i] * row[i];
+  return std::sqrt(sum);
+}
+
+}  // namespace
+
+ResultCode ColorFeature::LoadQuery(const std::string& path) {
+  m_mDescriptor = Tarn::Matrix<double>();
+  m_vDescriptor = Tarn::DoubleVector();
+  Tarn::Matrix<double> matrix;
+  Tarn::DoubleVector vector;
+  if (const ResultCode code = BuildDescriptor(path, matrix, vector); code != kSuccess) {
+    return code;
+  }
+  m_mDescriptor = std::move(matrix);
+  m_vDescriptor = std::move(vector);
+  return kSuccess;
+}
+
+double ColorFeature::Similarity(const std::string& path) const {
+  Tarn::Matrix<double> matrix;
+  Tarn::DoubleVector vector;
+  if (BuildDescriptor(path, matrix, vector) != kSuccess) return -1.0;
+  switch (m_nKind) {
+    case FEATURE_BLOCK_MEAN:
+      return BlockMeanSimilarity(m_mDescriptor, matrix);
+    case FEATURE_HISTOGRAM:
+      return HistogramSimilarity(m_vDescriptor, vector);
+    case FEATURE_CSD:
+      return StructureSimilarity(m_vDescriptor, vector);
+    default:
+      return 0.0;
+  }
+}
+
+ResultCode ColorFeature::BuildDescriptor(const std::string& path, Tarn::Matrix<double>& matrix,
+                                         Tarn::DoubleVector& vector) const {
+  if (m_nLevels == 0 || m_nLevels > kMaxLevels) return kInvalidValues;
+  Tarn::Matrix<double> averages;
+  PqzHeader header;
+  if (ReadAverages(path, averages, header) != kSuccess) return kReadFailed;
+  const PatchGrid grid = GridOf(header);
+  try {
+    switch (m_nKind) {
+      case FEATURE_BLOCK_MEAN:
+        return ComputeBlockMean(averages, grid, matrix);
+      case FEATURE_HISTOGRAM:
+        return ComputeHistogram(averages, vector);
+      case FEATURE_CSD:
+        return ComputeStructureHistogram(averages, grid, vector);
+      default:
+        return kSuccess;
+    }
+  } catch (const Tarn::MatrixException&) {
+    return kNoMemory;
+  }
+}
+
+ResultCode ColorFeature::ComputeBlockMean(const Tarn::Matrix<double>& averages,
+                                          const PatchGrid& grid, Tarn::Matrix<double>& out) const {
+  const std::uint32_t levels = m_nLevels;
+  if (levels == 0 || levels > kMaxLevels || !FitsGrid(averages, grid)) return kInvalidValues;
+  const std::uint32_t bw = CeilDiv(grid.Columns, levels);
+  const std::uint32_t bh = CeilDiv(grid.Rows, levels);
+  out.Resize(levels * levels, 3);
+  out.Fill(0.0);
+  const double* a0 = averages.Row(0);
+  const double* a1 = averages.Row(1);
+  const double* a2 = averages.Row(2);
+  // Clamping the cell index keeps every patch inside the L x L grid even when ceil(C / L)
+  // cells of width bw would end before the last cell (C = 5: bw = 2, cells 0, 0, 1, 1, 2).
+  for (std::uint32_t r = 0, k = 0; r < grid.Rows; ++r) {
+    const std::uint32_t cellRow = std::min(r / bh, levels - 1);
+    for (std::uint32_t c = 0; c < grid.Columns; ++c, ++k) {
+      const std::uint32_t cellColumn = std::min(c / bw, levels - 1);
+      double* cell = out.Row(levels * cellRow + cellColumn);
+      cell[0] += a0[k];
+      cell[1] += a1[k];
+      cell[2] += a2[k];
+    }
+  }
+  // Every cell is divided by the nominal area, also the last ones that may hold fewer
+  // patches: the descriptor of two files of the same grid stays comparable cell by cell.
+  const double area = static_cast<double>(bw) * bh;
+  for (std::uint32_t i = 0; i < out.Count(); ++i) out.Data()[i] /= area;
+  return kSuccess;
+}
+
+ResultCode ColorFeature::ComputeHistogram(const Tarn::Matrix<double>& averages,
+                                          Tarn::DoubleVector& out) const {
+  const std::uint32_t levels = m_nLevels;
+  if (levels == 0 || levels > kMaxLevels || averages.Rows() != 3) return kInvalidValues;
+  const std::uint32_t bins = levels * levels * levels;
+  out.Resize(bins);
+  out.Fill(0.0);
+  // 255 / L rather than 256 / L: a mean of 255 gives level L exactly and is clamped to L - 1.
+  const double step = 255.0 / levels;
+  const std::int64_t top = levels - 1;
+  for (std::uint32_t k = 0; k < averages.Columns(); ++k) {
+    std::int64_t q[3];
+    for (std::uint32_t c = 0; c < 3; ++c) q[c] = std::min(TruncToInt(averages(c, k) / step), top);
+    const std::int64_t bin = levels * (levels * q[0] + q[1]) + q[2];
+    out[ClampBin(bin, bins)] += 1.0;
+  }
+  return kSuccess;
+}
+
+ResultCode ColorFeature::ComputeStructureHistogram(const Tarn::Matrix<double>& averages,
+                                                   const PatchGrid& grid,
+                                                   Tarn::DoubleVector& out) const {
+  const std::uint32_t levels = m_nLevels;
+  if (levels == 0 || levels > kMaxLevels || !FitsGrid(averages, grid)) return kInvalidValues;
+  constexpr std::uint32_t kWindow = 8;
+  constexpr std::uint32_t kStride = 4;
+  constexpr std::int64_t kHueLevels = 8;
+  const std::uint32_t bins = kHueLevels * levels * levels;
+  out.Resize(bins);
+  out.Fill(0.0);
+  if (grid.Columns <= kWindow || grid.Rows <= kWindow) return kSuccess;
+
+  // Quantised HSV colour of every patch: 8 hue levels of 32, L saturation and value levels.
+  const std::int64_t top = levels - 1;
+  const double svStep = 256.0 / levels;
+  std::vector<std::uint32_t> binOf(grid.Patches);
+  for (std::uint32_t k = 0; k < grid.Patches; ++k) {
+    const PatchHsv hsv = PatchToHsv(static_cast<std::int32_t>(TruncToInt(averages(0, k))),
+                                    static_cast<std::int32_t>(TruncToInt(averages(1, k))),
+                                    static_cast<std::int32_t>(TruncToInt(averages(2, k))));
+    const std::int64_t qh = std::min<std::int64_t>(TruncToInt(hsv.h / 32.0), kHueLevels - 1);
+    const std::int64_t qs = std::min(TruncToInt(hsv.s / svStep), top);
+    const std::int64_t qv = std::min(TruncToInt(hsv.v / svStep), top);
+    binOf[k] = ClampBin(levels * (levels * qh + qs) + qv, bins);
+  }
+
+  // Each window counts each colour it contains once, whatever its area: that is what makes
+  // the descriptor see how colours are spread rather than how much of each there is. Window
+  // origins stop strictly below C - 8 and R - 8, so the last columns and rows may be in none.
+  std::vector<std::uint8_t> present(bins);
+  std::uint64_t total = 0;
+  for (std::uint32_t y0 = 0; y0 + kWindow < grid.Rows; y0 += kStride) {
+    for (std::uint32_t x0 = 0; x0 + kWindow < grid.Columns; x0 += kStride) {
+      std::fill(present.begin(), present.end(), 0);
+      for (std::uint32_t y = y0; y < y0 + kWindow; ++y) {
+        const std::uint32_t* row = binOf.data() + static_cast<std::size_t>(y) * grid.Columns;
+        for (std::uint32_t x = x0; x < x0 + kWindow; ++x) {
+          const std::uint32_t bin = row[x];
+          if (present[bin] == 0) {
+            present[bin] = 1;
+            out[bin] += 1.0;
+            ++total;
+          }
+        }
+      }
+    }
+  }
+  // With more than 8 patch columns and rows the window at (0, 0) exists, so total > 0; the
+  // test only guards the division.
+  if (total != 0) {
+    for (std::uint32_t i = 0; i < bins; ++i) out[i] /= static_cast<double>(total);
+  }
+  return kSuccess;
+}
+
+PatchHsv ColorFeature::PatchToHsv(std::int32_t x0, std::int32_t x1, std::int32_t x2) {
+  // Differences of int32 values need 33 bits and the saturation's product 41; int64 holds
+  // them for any input.
+  const std::int64_t a0 = x0;
+  const std::int64_t a1 = x1;
+  const std::int64_t a2 = x2;
+  std::int64_t high = a0 < a1 ? a1 : a0;
+  std::int64_t low = a0 < a1 ? a0 : a1;
+  int channel = a0 < a1 ? 1 : 0;
+  if (a2 > high) {
+    high = a2;
+    channel = 2;
+  } else if (a2 < low) {
+    low = a2;
+  }
+  PatchHsv hsv;
+  hsv.v = static_cast<std::int32_t>(high);
+  const std::int64_t s = high == 0 ? 0 : (high - low) * 255 / high;
+  // A hostile file's means can make s leave the int32 range (a tiny maximum over a very
+  // negative minimum); such a saturation is only ever compared with the top level.
+  hsv.s = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      s, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+  if (hsv.s == 0) return hsv;
+  const double diff = static_cast<double>(high - low);
+  double t = 0.0;
+  switch (channel) {
+    case 0:
+      t = static_cast<double>(a1 - a2) / diff;
+      break;
+    case 1:
+      t = static_cast<double>(a2 - a0) / diff + 2.0;
+      break;
+    default:
+      t = static_cast<double>(a0 - a1) / diff + 4.0;
+      break;
+  }
+  // |t - sector| <= 1 because the other two channels lie between the minimum and maximum.
+  hsv.h = static_cast<std::int32_t>(t * 42.5);
+  if (hsv.h < 0) hsv.h += 255;
+  return hsv;
+}
+
+double ColorFeature::BlockMeanSimilarity(const Tarn::Matrix<double>& query,
+                                         const Tarn::Matrix<double>& target) {
+  const std::uint32_t rows = query.Rows();
+  const std::uint32_t columns = query.Columns();
+  // Descriptors of the same L always match in shape; an empty query has nothing to compare.
+  if (query.IsEmpty() || target.Rows() != rows || target.Columns() != columns) return 0.0;
+  double sum = 0.0;
+  for (std::uint32_t i = 0; i < rows; ++i) {
+    const double* q = query.Row(i);
+    const double* t = target.Row(i);
+    const double a = RowNorm(q, columns);
+    const double b = RowNorm(t, columns);
+    if (a == 0.0 && b == 0.0) {
+      sum += 1.0;  // black in both: the same colour
+    } else if (a != 0.0 && b != 0.0) {
+      double dot = 0.0;
+      for (std::uint32_t c = 0; c < columns; ++c) dot += q[c] * t[c];
+      sum += dot / (a * b);
+    }
+  }
+  return sum / rows;
+}
+
+double ColorFeature::HistogramSimilarity(const Tarn::DoubleVector& query,
+                                         const Tarn::DoubleVector& target) {
+  const std::uint32_t bins = query.Length();
+  if (bins == 0 || target.Length() != bins) return 0.0;
+  // The bins are counts; their totals are sums of integers. A total of 0 would divide 0 by 0.
+  const auto count = [](double bin) {
+    return static_cast<std::uint64_t>(std::max<std::int64_t>(TruncToInt(bin), 0));
+  };
+  std::uint64_t queryTotal = 0;
+  std::uint64_t targetTotal = 0;
+  for (std::uint32_t i = 0; i < bins; ++i) {
+    queryTotal += count(query[i]);
+    targetTotal += count(target[i]);
+  }
+  if (queryTotal == 0 || targetTotal == 0) return 0.0;
+  const double sq = static_cast<double>(queryTotal);
+  const double st = static_cast<double>(targetTotal);
+  double distance = 0.0;
+  for (std::uint32_t i = 0; i < bins; ++i) distance += std::fabs(query[i] / sq - target[i] / st);
+  return 1.0 - distance / 2.0;
+}
+
+double ColorFeature::StructureSimilarity(const Tarn::DoubleVector& query,
+                                         const Tarn::DoubleVector& target) {
+  const std::uint32_t bins = query.Length();
+  if (target.Length() != bins) return 0.0;
+  double sum = 0.0;
+  for (std::uint32_t i = 0; i < bins; ++i) sum += std::min(query[i], target[i]);
+  return sum;
+}
+
+}  // namespace orvane

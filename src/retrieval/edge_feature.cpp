@@ -1,0 +1,142 @@
+#include "retrieval/edge_feature.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "foundation/matrix_exception.h"
+#include "pqz/pqz_header.h"
+#include "retrieval/section_reader.h"
+
+namespace orvane {
+namespace {
+
+// The number of leading bases taken from `count` under `limit` (0: no limit).
+std::uint32_t Limited(std::uint32_t count, std::uint32_t limit) {
+  return limit != 0 && limit < count ? limit : count;
+}
+
+}  // namespace
+
+ResultCode EdgeFeature::LoadQuery(const std::string& path) {
+  m_mBases = Tarn::Matrix<double>();
+  m_vNorms = Tarn::DoubleVector();
+  m_nPatchWidth = m_nPatchHeight = 0;
+  Tarn::Matrix<double> bases;
+  PqzHeader header;
+  if (ReadBases(path, bases, header) != kSuccess) return kReadFailed;
+  Tarn::DoubleVector norms;
+  if (const ResultCode code = RowNorms(bases, norms); code != kSuccess) return code;
+  m_mBases = std::move(bases);
+  m_vNorms = std::move(norms);
+  m_nPatchWidth = header.PatchWidth;
+  m_nPatchHeight = header.PatchHeight;
+  return kSuccess;
+}
+
+double EdgeFeature::Similarity(const std::string& path) const {
+  Tarn::Matrix<double> bases;
+  PqzHeader header;
+  if (ReadBases(path, bases, header) != kSuccess) return -1.0;
+  if (m_mBases.IsEmpty()) return 0.0;  // no query bases: K = 0
+  if (header.PatchWidth != m_nPatchWidth || header.PatchHeight != m_nPatchHeight) return -1.0;
+  Tarn::DoubleVector norms;
+  Tarn::Matrix<double> correlation;
+  if (RowNorms(bases, norms) != kSuccess ||
+      BaseCorrelation(m_mBases, m_vNorms, bases, norms, m_nMaxBases, correlation) != kSuccess) {
+    return -1.0;
+  }
+  return GreedyBaseMatch(correlation);
+}
+
+ResultCode EdgeFeature::RowNorms(const Tarn::Matrix<double>& bases, Tarn::DoubleVector& norms) {
+  try {
+    norms.Resize(bases.Rows());
+  } catch (const Tarn::MatrixException&) {
+    return kNoMemory;
+  }
+  for (std::uint32_t r = 0; r < bases.Rows(); ++r) {
+    const double* row = bases.Row(r);
+    double sum = 0.0;
+    for (std::uint32_t c = 0; c < bases.Columns(); ++c) sum += row[c] * row[c];
+    norms[r] = std::sqrt(sum);
+  }
+  return kSuccess;
+}
+
+ResultCode EdgeFeature::BaseCorrelation(const Tarn::Matrix<double>& query,
+                                        const Tarn::DoubleVector& queryNorms,
+                                        const Tarn::Matrix<double>& target,
+                                        const Tarn::DoubleVector& targetNorms, std::uint32_t limit,
+                                        Tarn::Matrix<double>& out) {
+  if (query.Columns() != target.Columns() || queryNorms.Length() != query.Rows() ||
+      targetNorms.Length() != target.Rows()) {
+    return kInvalidValues;
+  }
+  const std::uint32_t nq = Limited(query.Rows(), limit);
+  const std::uint32_t nt = Limited(target.Rows(), limit);
+  const std::uint32_t length = query.Columns();
+  try {
+    out.Resize(nq, nt);
+  } catch (const Tarn::MatrixException&) {
+    return kNoMemory;
+  }
+  if (out.IsEmpty()) return kSuccess;
+  if (length == 0) {
+    out.Fill(0.0);
+  } else {
+    // The leading rows of both matrices are contiguous, and the target's rows are exactly the
+    // columns of the transposed operand, so the product needs no transposed copy.
+    Tarn::detail::MultiplyTransposed(query.Data(), target.Data(), out.Data(), nq, nt, length);
+  }
+  for (std::uint32_t i = 0; i < nq; ++i) {
+    double* row = out.Row(i);
+    for (std::uint32_t j = 0; j < nt; ++j) {
+      const double p = targetNorms[j] * queryNorms[i];
+      if (p != 0.0) {
+        row[j] = std::fabs(row[j]) / p;
+      } else if (targetNorms[j] == 0.0 && queryNorms[i] == 0.0) {
+        row[j] = 1.0;  // two zero bases are alike
+      } else {
+        row[j] = 0.0;  // the product of a zero base with anything
+      }
+    }
+  }
+  return kSuccess;
+}
+
+double EdgeFeature::GreedyBaseMatch(Tarn::Matrix<double>& m) const {
+  const std::uint32_t rows = m.Rows();
+  const std::uint32_t columns = m.Columns();
+  const std::uint32_t k = Limited(std::min(rows, columns), m_nMaxBases);
+  if (k == 0) return 0.0;
+  double num = 0.0;
+  double den = 0.0;
+  for (std::uint32_t e = 0; e < k; ++e) {
+    std::uint32_t h = e;
+    std::uint32_t g = e;
+    double best = m(e, e);
+    for (std::uint32_t r = e; r < k; ++r) {
+      const double* row = m.Row(r);
+      for (std::uint32_t c = e; c < k; ++c) {
+        if (row[c] > best) {
+          best = row[c];
+          h = r;
+          g = c;
+        }
+      }
+    }
+    const double weight = static_cast<double>(k - e);
+    num += weight * best;
+    den += weight;
+    // Moving row e into row h and column e into column g takes the picked pair out of the
+    // block while keeping the candidates that were at e: the next search starts at e + 1.
+    if (h != e) std::copy(m.Row(e), m.Row(e) + columns, m.Row(h));
+    if (g != e) {
+      for (std::uint32_t r = 0; r < rows; ++r) m(r, g) = m(r, e);
+    }
+  }
+  return num / den;
+}
+
+}  // namespace orvane

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "foundation/matrix.h"
+#include "foundation/result_code.h"
+#include "foundation/vector.h"
+
+namespace orvane {
+
+/// The structure ("Edge") engine of a search: describes a PQZ file by the bases learned from
+/// its patches, as stored (no pixel is decoded), and compares two files by how well their
+/// bases can be paired off: a greedy matching of absolute cosines, the strongest bases (stored
+/// first) weighing most.
+///
+/// Usage: LoadQuery once with the query's path, then Similarity for every target.
+class EdgeFeature {
+ public:
+  /// Most bases compared by default; also the encoder's default number of bases.
+  static constexpr std::uint32_t kDefaultMaxBases = 96;
+
+  explicit EdgeFeature(std::uint32_t maxBases = kDefaultMaxBases) : m_nMaxBases(maxBases) {}
+
+  /// Keeps the query's bases and their row norms. 14 when the bases cannot be read, whatever
+  /// the reason; 7 when memory runs out. On failure the engine holds no bases.
+  ResultCode LoadQuery(const std::string& path);
+
+  /// The Edge similarity of the file at `path` to the query, 0..1: GreedyBaseMatch of
+  /// BaseCorrelation. -1 when the target's bases cannot be read, when memory runs out, or when
+  /// its patch size differs from the query's (bases of different patch shapes cannot be
+  /// compared value by value). 0 when there is nothing to match (no query bases).
+  double Similarity(const std::string& path) const;
+
+  /// Norm of every row of `bases` into `norms`. 7 when memory runs out.
+  static ResultCode RowNorms(const Tarn::Matrix<double>& bases, Tarn::DoubleVector& norms);
+
+  /// M(i, j) = |q_i . t_j| / (|q_i| |t_j|), the absolute cosine between query base i and target
+  /// base j, for the first min(nq, limit) query and min(nt, limit) target bases (a limit of 0
+  /// takes all); 1 between two zero bases, 0 between a zero and a non-zero one. Only that
+  /// corner is computed because the greedy matching never looks further. 22 when the two have
+  /// different row lengths or the norms do not match the rows; 7 when memory runs out.
+  static ResultCode BaseCorrelation(const Tarn::Matrix<double>& query,
+                                    const Tarn::DoubleVector& queryNorms,
+                                    const Tarn::Matrix<double>& target,
+                                    const Tarn::DoubleVector& targetNorms, std::uint32_t limit,
+                                    Tarn::Matrix<double>& out);
+
+  /// Greedy pairing over M, K = min(rows, columns, m_nMaxBases unless 0). For e = 0..K-1 the
+  /// largest value of the block of rows and columns e..K-1 is picked (rows top-down, columns
+  /// left to right, first maximum wins); it counts with weight K - e. Row h of the pick is
+  /// then overwritten with row e and its column g with column e, so that what was at e stays
+  /// available. Returns the weighted mean of the picks, 0 when K is 0. M is consumed.
+  double GreedyBaseMatch(Tarn::Matrix<double>& m) const;
+
+  /// The query's bases, D rows of 3N values.
+  Tarn::Matrix<double> m_mBases;
+  /// The norm of each row of m_mBases.
+  Tarn::DoubleVector m_vNorms;
+  /// The most bases compared; 0 for no limit.
+  std::uint32_t m_nMaxBases;
+
+ private:
+  // The query's patch size, to refuse targets whose bases have another shape.
+  std::int32_t m_nPatchWidth = 0;
+  std::int32_t m_nPatchHeight = 0;
+};
+
+}  // namespace orvane

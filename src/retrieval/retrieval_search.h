@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foundation/result_code.h"
+#include "retrieval/feature_kind.h"
+#include "retrieval/file_record.h"
+#include "retrieval/search_progress.h"
+
+namespace orvane {
+
+/// One search of a list of file records against a query PQZ file: collects the PQZ files of
+/// the list made like the query, scores them by colour and Edge similarity, ranks them and
+/// replaces the list by them, best first. Only the header and one section of each file are
+/// read per engine; no pixel is decoded. The retrieval panel and the command-line tool both
+/// run their searches through this class.
+class RetrievalSearch {
+ public:
+  /// `feature` is a FeatureKind, `colorWeight` the colour weight in percent (0..100).
+  RetrievalSearch(std::int32_t feature, std::int32_t colorWeight)
+      : m_nFeature(feature), m_nColorWeight(colorWeight) {}
+
+  /// Receives the progress of every phase step; returning false cancels the search there.
+  void SetProgress(SearchProgress progress) { m_progress = std::move(progress); }
+
+  /// Searches `records` for files like the query at `queryPath`, whose image type code (its
+  /// header's IterationFlag) is `queryType`.
+  ///
+  /// Candidates, in list order: a record whose m_nType is already known is one when its type
+  /// equals `queryType` (no file is touched); a record of type TYPE_NOT_LOADED is one when its
+  /// name ends in "pqz" (any case) and ProbePqzFile finds the query's type in the file's
+  /// header. Records that are neither are dropped from the result.
+  ///
+  /// On success `records` holds the candidates in ranked order with their three similarities
+  /// set. Otherwise `records` is left exactly as it was: 22 for a feature outside the three or
+  /// a weight outside 0..100; 25 ("This file is not a PQZ format file.\n") when there is no
+  /// candidate (the panel then tells "Orvane supports PQZ files only!"); 14 when the query's
+  /// averages or bases cannot be read; 29 ("This operation is canceled.\n") when the progress
+  /// callback asked to stop.
+  ResultCode Run(const std::string& queryPath, std::uint16_t queryType,
+                 std::vector<FileRecord>& records) const;
+
+ private:
+  // The type a record is compared by: its known type, or the IterationFlag in the header of a
+  // file named like a PQZ file. Empty for records the loading phase skips.
+  static std::optional<std::uint16_t> TypeOf(const FileRecord& record);
+
+  bool Report(SearchPhase phase, std::size_t index, std::size_t count) const {
+    return !m_progress || m_progress(phase, index, count);
+  }
+
+  std::int32_t m_nFeature;
+  std::int32_t m_nColorWeight;
+  SearchProgress m_progress;
+};
+
+}  // namespace orvane

@@ -1,0 +1,345 @@
+#include "retrieval/color_feature.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "retrieval_test_support.h"
+
+namespace orvane {
+namespace {
+
+using test::MakeAverages;
+
+PatchGrid Grid(std::uint32_t columns, std::uint32_t rows) {
+  return PatchGrid{columns, rows, columns * rows, 64};
+}
+
+Tarn::DoubleVector Vector(const std::vector<double>& values) {
+  Tarn::DoubleVector v(static_cast<std::uint32_t>(values.size()));
+  for (std::uint32_t i = 0; i < v.Length(); ++i) v[i] = values[i];
+  return v;
+}
+
+double Sum(const Tarn::DoubleVector& v) {
+  double s = 0;
+  for (std::uint32_t i = 0; i < v.Length(); ++i) s += v[i];
+  return s;
+}
+
+// ---------------------------------------------------------------------------------------
+// PatchToHsv
+
+struct HsvCase {
+  std::int32_t x0, x1, x2;
+  PatchHsv want;
+};
+
+class PatchToHsvCase : public testing::TestWithParam<HsvCase> {};
+
+TEST_P(PatchToHsvCase, GivesTheRequiredHueSaturationAndValue) {
+  const HsvCase& c = GetParam();
+  EXPECT_EQ(ColorFeature::PatchToHsv(c.x0, c.x1, c.x2), c.want)
+      << c.x0 << ", " << c.x1 << ", " << c.x2;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PatchToHsvCase,
+                         testing::Values(
+                             // The worked example: maximum in channel 0, t = 32 / 64.
+                             HsvCase{64, 32, 0, {21, 255, 64}},
+                             // Equal channels: no saturation, no hue, bin by value alone.
+                             HsvCase{0, 0, 0, {0, 0, 0}}, HsvCase{200, 200, 200, {0, 0, 200}},
+                             // A negative sector position wraps by 255: t = -0.5 gives -21 + 255.
+                             HsvCase{64, 0, 32, {234, 255, 64}},
+                             // Channels 0 and 2 tie for the maximum: channel 0 wins (t = -1, h =
+                             // 213); had channel 2 won, t would be 5 and h 212.
+                             HsvCase{10, 0, 10, {213, 255, 10}},
+                             // Maximum in channel 1 and in channel 2.
+                             HsvCase{0, 100, 50, {106, 255, 100}},
+                             HsvCase{50, 0, 100, {191, 255, 100}},
+                             // Saturation by integer division: (100 - 60) x 255 / 100 = 102.
+                             HsvCase{100, 60, 80, {234, 102, 100}},
+                             // Extreme values from a hostile file stay defined.
+                             HsvCase{2147483647, -2147483647 - 1, 0, {234, 510, 2147483647}}));
+
+// ---------------------------------------------------------------------------------------
+// ComputeHistogram
+
+struct HistogramCase {
+  double r, g, b;
+  std::uint32_t bin;
+};
+
+class HistogramBin : public testing::TestWithParam<HistogramCase> {};
+
+TEST_P(HistogramBin, APatchFallsInTheRequiredBin) {
+  const HistogramCase& c = GetParam();
+  const Tarn::Matrix<double> averages =
+      MakeAverages(Grid(1, 1), [&](std::uint32_t, std::uint32_t, double rgb[3]) {
+        rgb[0] = c.r;
+        rgb[1] = c.g;
+        rgb[2] = c.b;
+      });
+  Tarn::DoubleVector histogram;
+  ASSERT_EQ(ColorFeature(FEATURE_HISTOGRAM).ComputeHistogram(averages, histogram), kSuccess);
+  ASSERT_EQ(histogram.Length(), 64u);
+  for (std::uint32_t i = 0; i < 64; ++i) EXPECT_EQ(histogram[i], i == c.bin ? 1.0 : 0.0) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HistogramBin,
+                         testing::Values(HistogramCase{0, 0, 0, 0},
+                                         // 255 / 63.75 = 4, clamped to level 3.
+                                         HistogramCase{255, 255, 255, 63},
+                                         HistogramCase{255, 0, 0, 48},
+                                         // 63 is level 0, 64 level 1 (the step is 63.75).
+                                         HistogramCase{63, 64, 0, 4},
+                                         // Above 255 (a larger quantisation step is not
+                                         // undone) is clamped too.
+                                         HistogramCase{1000, 0, 0, 48},
+                                         // trunc(-1 / 63.75) is 0: no lower clamp needed.
+                                         HistogramCase{-1, 0, 0, 0},
+                                         // A negative level makes a negative bin: the last.
+                                         HistogramCase{-64, 0, 0, 63},
+                                         HistogramCase{1e300, -1e300, 0, 63}));
+
+// ---------------------------------------------------------------------------------------
+// ComputeBlockMean
+
+TEST(BlockMean, FortyByThirtyPatchesMakeTenByEightCellsAllDividedByEighty) {
+  const ColorFeature feature(FEATURE_BLOCK_MEAN);
+  const Tarn::Matrix<double> averages =
+      MakeAverages(Grid(40, 30), [](std::uint32_t, std::uint32_t, double rgb[3]) {
+        rgb[0] = 1;
+        rgb[1] = 2;
+        rgb[2] = 0;
+      });
+  Tarn::Matrix<double> cells;
+  ASSERT_EQ(feature.ComputeBlockMean(averages, Grid(40, 30), cells), kSuccess);
+  ASSERT_EQ(cells.Rows(), 16u);
+  ASSERT_EQ(cells.Columns(), 3u);
+  for (std::uint32_t row = 0; row < 16; ++row) {
+    // The last cell row holds 30 - 3 x 8 = 6 patch rows: 60 patches over the area 80.
+    const double fill = row / 4 == 3 ? 0.75 : 1.0;
+    EXPECT_DOUBLE_EQ(cells(row, 0), fill) << row;
+    EXPECT_DOUBLE_EQ(cells(row, 1), 2 * fill) << row;
+    EXPECT_EQ(cells(row, 2), 0.0) << row;
+  }
+}
+
+// Grids of 1, 2 or 5 patch columns cannot be cut into 4 cells of ceil(C / 4) columns; each
+// patch then belongs to cell min(c / bw, 3).
+struct CellCase {
+  std::uint32_t columns;
+  std::vector<std::uint32_t> cellOfColumn;
+};
+
+class BlockMeanCells : public testing::TestWithParam<CellCase> {};
+
+TEST_P(BlockMeanCells, EveryPatchLandsInExactlyOneCell) {
+  const CellCase& c = GetParam();
+  const ColorFeature feature(FEATURE_BLOCK_MEAN);
+  // The same layout across rows and columns, so rows exercise the same clamp.
+  const PatchGrid grid = Grid(c.columns, c.columns);
+  const std::uint32_t bw = (c.columns + 3) / 4;
+  for (std::uint32_t r = 0; r < c.columns; ++r) {
+    for (std::uint32_t col = 0; col < c.columns; ++col) {
+      const Tarn::Matrix<double> averages =
+          MakeAverages(grid, [&](std::uint32_t pr, std::uint32_t pc, double rgb[3]) {
+            rgb[1] = pr == r && pc == col ? 1.0 : 0.0;
+          });
+      Tarn::Matrix<double> cells;
+      ASSERT_EQ(feature.ComputeBlockMean(averages, grid, cells), kSuccess);
+      const std::uint32_t want = 4 * c.cellOfColumn[r] + c.cellOfColumn[col];
+      for (std::uint32_t cell = 0; cell < 16; ++cell) {
+        EXPECT_DOUBLE_EQ(cells(cell, 1), cell == want ? 1.0 / (bw * bw) : 0.0)
+            << "patch (" << r << ", " << col << ") cell " << cell;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BlockMeanCells,
+                         testing::Values(CellCase{1, {0}}, CellCase{2, {0, 1}},
+                                         CellCase{5, {0, 0, 1, 1, 2}},
+                                         CellCase{7, {0, 0, 1, 1, 2, 2, 3}},
+                                         CellCase{9, {0, 0, 0, 1, 1, 1, 2, 2, 2}}));
+
+TEST(BlockMean, AveragesOfTheWrongShapeAreRefused) {
+  const ColorFeature feature(FEATURE_BLOCK_MEAN);
+  Tarn::Matrix<double> cells;
+  EXPECT_EQ(feature.ComputeBlockMean(Tarn::Matrix<double>(3, 5), Grid(2, 2), cells),
+            kInvalidValues);
+  EXPECT_EQ(feature.ComputeBlockMean(Tarn::Matrix<double>(2, 4), Grid(2, 2), cells),
+            kInvalidValues);
+}
+
+// ---------------------------------------------------------------------------------------
+// ComputeStructureHistogram
+
+class SmallGridCsd : public testing::TestWithParam<std::pair<std::uint32_t, std::uint32_t>> {};
+
+TEST_P(SmallGridCsd, EightOrFewerPatchColumnsOrRowsGiveAnAllZeroDescriptor) {
+  const auto [columns, rows] = GetParam();
+  const Tarn::Matrix<double> averages =
+      MakeAverages(Grid(columns, rows), [](std::uint32_t r, std::uint32_t c, double rgb[3]) {
+        rgb[0] = 30 * r;
+        rgb[1] = 20 * c;
+        rgb[2] = 50;
+      });
+  Tarn::DoubleVector csd;
+  ASSERT_EQ(ColorFeature(FEATURE_CSD).ComputeStructureHistogram(averages, Grid(columns, rows), csd),
+            kSuccess);
+  ASSERT_EQ(csd.Length(), 128u);
+  for (std::uint32_t i = 0; i < 128; ++i) EXPECT_EQ(csd[i], 0.0) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SmallGridCsd,
+                         testing::Values(std::pair{1u, 1u}, std::pair{8u, 8u}, std::pair{8u, 40u},
+                                         std::pair{40u, 8u}, std::pair{9u, 3u}));
+
+// Bin of a grey patch of value v: qh = qs = 0, qv = v / 64.
+constexpr std::uint32_t kGreyBin = 2;                     // value 150
+constexpr std::uint32_t kRedBin = 4 * (4 * 0 + 3) + 3;    // (255, 0, 0): h 0, s 255, v 255
+constexpr std::uint32_t kGreenBin = 4 * (4 * 2 + 3) + 3;  // (0, 255, 0): h 85 -> qh 2
+
+TEST(StructureHistogram, SixteenPatchesLeaveColumnsAndRowsTwelveToFifteenUncounted) {
+  // Grey everywhere, red at (11, 11) (inside the window at (4, 4) only) and green in the
+  // last four rows and columns, which no window reaches: origins 0 and 4 only, since 8 is not
+  // below 16 - 8.
+  const PatchGrid grid = Grid(16, 16);
+  const Tarn::Matrix<double> averages =
+      MakeAverages(grid, [](std::uint32_t r, std::uint32_t c, double rgb[3]) {
+        const double grey[3] = {150, 150, 150}, red[3] = {255, 0, 0}, green[3] = {0, 255, 0};
+        const double* pick = r >= 12 || c >= 12 ? green : r == 11 && c == 11 ? red : grey;
+        for (int i = 0; i < 3; ++i) rgb[i] = pick[i];
+      });
+  Tarn::DoubleVector csd;
+  ASSERT_EQ(ColorFeature(FEATURE_CSD).ComputeStructureHistogram(averages, grid, csd), kSuccess);
+  // Four windows, each with grey; one of them also with red: T = 5.
+  EXPECT_DOUBLE_EQ(csd[kGreyBin], 4.0 / 5.0);
+  EXPECT_DOUBLE_EQ(csd[kRedBin], 1.0 / 5.0);
+  EXPECT_EQ(csd[kGreenBin], 0.0);
+  EXPECT_DOUBLE_EQ(Sum(csd), 1.0);
+}
+
+TEST(StructureHistogram, AColourCountsOncePerWindowWhateverItsArea) {
+  // Nine columns and rows: one window at (0, 0). Half grey, half red: each bin 1/2.
+  const PatchGrid grid = Grid(9, 9);
+  const Tarn::Matrix<double> averages =
+      MakeAverages(grid, [](std::uint32_t, std::uint32_t c, double rgb[3]) {
+        rgb[0] = c < 2 ? 255 : 150;
+        rgb[1] = rgb[2] = c < 2 ? 0 : 150;
+      });
+  Tarn::DoubleVector csd;
+  ASSERT_EQ(ColorFeature(FEATURE_CSD).ComputeStructureHistogram(averages, grid, csd), kSuccess);
+  EXPECT_DOUBLE_EQ(csd[kGreyBin], 0.5);
+  EXPECT_DOUBLE_EQ(csd[kRedBin], 0.5);
+}
+
+// ---------------------------------------------------------------------------------------
+// Similarity measures
+
+TEST(BlockMeanSimilarity, BlackCellsMatchOnlyBlackCells) {
+  Tarn::Matrix<double> query(2, 3), target(2, 3);
+  query.Fill(0.0);
+  target.Fill(0.0);
+  // Cell 0 black in both (counts 1), cell 1 black only in the target (counts 0).
+  query(1, 0) = 10;
+  EXPECT_DOUBLE_EQ(ColorFeature::BlockMeanSimilarity(query, target), 0.5);
+  // Cell 1 now the same hue at another brightness: cosine 1.
+  target(1, 0) = 3;
+  EXPECT_DOUBLE_EQ(ColorFeature::BlockMeanSimilarity(query, target), 1.0);
+  // Orthogonal colours: cosine 0.
+  target(1, 0) = 0;
+  target(1, 2) = 7;
+  EXPECT_DOUBLE_EQ(ColorFeature::BlockMeanSimilarity(query, target), 0.5);
+}
+
+TEST(BlockMeanSimilarity, AnEmptyQueryGivesZero) {
+  Tarn::Matrix<double> target(16, 3);
+  target.Fill(0.0);
+  EXPECT_EQ(ColorFeature::BlockMeanSimilarity(Tarn::Matrix<double>(), target), 0.0);
+}
+
+struct HistogramPair {
+  const char* name;
+  std::vector<double> query, target;
+  double want;
+};
+
+class HistogramSimilarityCase : public testing::TestWithParam<HistogramPair> {};
+
+TEST_P(HistogramSimilarityCase, ComparesProportionsNotCounts) {
+  const HistogramPair& c = GetParam();
+  EXPECT_DOUBLE_EQ(ColorFeature::HistogramSimilarity(Vector(c.query), Vector(c.target)), c.want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HistogramSimilarityCase,
+    testing::Values(HistogramPair{"SameProportionsOtherSize", {1, 3, 0, 0}, {10, 30, 0, 0}, 1.0},
+                    HistogramPair{"Disjoint", {5, 0, 0, 0}, {0, 0, 2, 2}, 0.0},
+                    HistogramPair{"HalfOverlap", {1, 1, 0, 0}, {0, 1, 1, 0}, 0.5},
+                    HistogramPair{"QuerySumsToZero", {0, 0, 0, 0}, {1, 1, 0, 0}, 0.0},
+                    HistogramPair{"TargetSumsToZero", {1, 1, 0, 0}, {0, 0, 0, 0}, 0.0},
+                    HistogramPair{"EmptyQuery", {}, {1, 1, 0, 0}, 0.0}),
+    [](const testing::TestParamInfo<HistogramPair>& info) { return std::string(info.param.name); });
+
+TEST(StructureSimilarity, IsTheHistogramIntersection) {
+  EXPECT_DOUBLE_EQ(
+      ColorFeature::StructureSimilarity(Vector({0.5, 0.5, 0}), Vector({0.2, 0.3, 0.5})), 0.5);
+  EXPECT_EQ(ColorFeature::StructureSimilarity(Vector({0, 0, 0}), Vector({0, 0, 0})), 0.0);
+  EXPECT_EQ(ColorFeature::StructureSimilarity(Tarn::DoubleVector(), Vector({1, 0})), 0.0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Files
+
+TEST(ColorFeature, NoLevelsIsRefusedBeforeTheFileIsTouched) {
+  ColorFeature feature(FEATURE_HISTOGRAM, 0);
+  EXPECT_EQ(feature.LoadQuery("/nonexistent/query.pqz"), kInvalidValues);
+}
+
+// A file compared with itself, by kind and grid: 1, except CSD on grids of 8 or fewer patch
+// columns or rows, whose descriptors are all zero.
+struct SelfCase {
+  std::int32_t kind;
+  std::int32_t width, height;
+  double want;
+};
+
+class SelfSimilarity : public testing::TestWithParam<SelfCase> {};
+
+TEST_P(SelfSimilarity, AFileComparedWithItself) {
+  const SelfCase& c = GetParam();
+  test::TempDir dir;
+  const std::string path = dir.File("self.pqz");
+  ASSERT_EQ(test::WritePqz(path, test::MakeSynthetic(c.width, c.height, 8, 4, 3)), kSuccess);
+  ColorFeature feature(c.kind);
+  ASSERT_EQ(feature.LoadQuery(path), kSuccess);
+  EXPECT_NEAR(feature.Similarity(path), c.want, 1e-12);
+  EXPECT_EQ(feature.Similarity(dir.File("missing.pqz")), -1.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SelfSimilarity,
+                         testing::Values(SelfCase{FEATURE_BLOCK_MEAN, 80, 72, 1.0},
+                                         SelfCase{FEATURE_BLOCK_MEAN, 8, 40, 1.0},
+                                         SelfCase{FEATURE_HISTOGRAM, 80, 72, 1.0},
+                                         SelfCase{FEATURE_CSD, 80, 72, 1.0},
+                                         SelfCase{FEATURE_CSD, 64, 80, 0.0},
+                                         SelfCase{FEATURE_CSD, 80, 64, 0.0}));
+
+TEST(ColorFeature, AnUnknownKindBuildsNothingAndScoresZero) {
+  test::TempDir dir;
+  const std::string path = dir.File("a.pqz");
+  ASSERT_EQ(test::WritePqz(path, test::MakeSynthetic(80, 72, 8, 4, 3)), kSuccess);
+  ColorFeature feature(7);
+  ASSERT_EQ(feature.LoadQuery(path), kSuccess);
+  EXPECT_TRUE(feature.m_mDescriptor.IsEmpty());
+  EXPECT_TRUE(feature.m_vDescriptor.IsEmpty());
+  EXPECT_EQ(feature.Similarity(path), 0.0);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,187 @@
+#include "retrieval/edge_feature.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "retrieval_test_support.h"
+
+namespace orvane {
+namespace {
+
+Tarn::Matrix<double> Make(std::uint32_t rows, std::uint32_t columns,
+                          const std::vector<double>& values) {
+  Tarn::Matrix<double> m(rows, columns);
+  for (std::uint32_t i = 0; i < m.Count(); ++i) m.Data()[i] = values[i];
+  return m;
+}
+
+Tarn::DoubleVector Norms(const Tarn::Matrix<double>& m) {
+  Tarn::DoubleVector norms;
+  EXPECT_EQ(EdgeFeature::RowNorms(m, norms), kSuccess);
+  return norms;
+}
+
+// ---------------------------------------------------------------------------------------
+// GreedyBaseMatch
+
+TEST(GreedyBaseMatch, PicksNinetyEightyFiftyWeightedThreeTwoOne) {
+  // Picks: 0.9 at (1, 1); after row 1 := row 0 and column 1 := column 0, 0.8 at (2, 2);
+  // after the same copies for e = 1 only 0.5 is left at (2, 2): (2.7 + 1.6 + 0.5) / 6.
+  Tarn::Matrix<double> m = Make(3, 3,
+                                {0.5, 0.1, 0.2,  //
+                                 0.1, 0.9, 0.3,  //
+                                 0.2, 0.1, 0.8});
+  EXPECT_DOUBLE_EQ(EdgeFeature().GreedyBaseMatch(m), 0.8);
+}
+
+TEST(GreedyBaseMatch, APickedRowAndColumnLeaveTheBlockAndWhatWasAtEStays) {
+  // e = 0 picks 0.9 at (2, 1). Row 2 := row 0 and then column 1 := column 0 leave
+  // M(1, 1) = 0.1, M(1, 2) = 0.6, M(2, 1) = 0.3, M(2, 2) = 0.2: e = 1 picks 0.6 at (1, 2)
+  // (not 0.9 again, nor the 0.5 that shared the picked column), and column 2 := column 1
+  // leaves M(2, 2) = 0.3 for e = 2: (2.7 + 1.2 + 0.3) / 6.
+  Tarn::Matrix<double> m = Make(3, 3,
+                                {0.3, 0.4, 0.2,  //
+                                 0.1, 0.5, 0.6,  //
+                                 0.7, 0.9, 0.3});
+  EXPECT_DOUBLE_EQ(EdgeFeature().GreedyBaseMatch(m), 0.7);
+}
+
+TEST(GreedyBaseMatch, TheFirstMaximumInScanOrderWins) {
+  // e = 0 picks 0.9 at (0, 1). Then rows and columns 1..2 hold 0.3, 0.5 / 0.5, 0.5: the
+  // first 0.5, at (1, 2), is picked, and column 2 := column 1 leaves M(2, 2) = 0.5:
+  // (2.7 + 1.0 + 0.5) / 6 = 0.7. Taking the last of equal maxima instead, at (2, 2), would
+  // leave 0.3 for the last pick (4.0 / 6).
+  Tarn::Matrix<double> m = Make(3, 3,
+                                {0.2, 0.9, 0.1,  //
+                                 0.3, 0.1, 0.5,  //
+                                 0.5, 0.5, 0.5});
+  EXPECT_DOUBLE_EQ(EdgeFeature().GreedyBaseMatch(m), 0.7);
+}
+
+TEST(GreedyBaseMatch, KIsTheSmallerSideCappedByTheLimit) {
+  // 2 x 3: K = 2, the third column is never picked although it holds the largest values.
+  Tarn::Matrix<double> wide = Make(2, 3,
+                                   {0.6, 0.1, 1.0,  //
+                                    0.1, 0.4, 1.0});
+  EXPECT_DOUBLE_EQ(EdgeFeature().GreedyBaseMatch(wide), (2 * 0.6 + 0.4) / 3.0);
+  // A limit of 1 looks at M(0, 0) alone.
+  Tarn::Matrix<double> square = Make(2, 2, {0.3, 0.9, 0.9, 0.9});
+  EXPECT_DOUBLE_EQ(EdgeFeature(1).GreedyBaseMatch(square), 0.3);
+}
+
+TEST(GreedyBaseMatch, NothingToMatchGivesZero) {
+  Tarn::Matrix<double> empty;
+  EXPECT_EQ(EdgeFeature().GreedyBaseMatch(empty), 0.0);
+  Tarn::Matrix<double> noColumns(3, 0);
+  EXPECT_EQ(EdgeFeature().GreedyBaseMatch(noColumns), 0.0);
+}
+
+// ---------------------------------------------------------------------------------------
+// BaseCorrelation
+
+TEST(BaseCorrelation, IsTheAbsoluteCosineWithZeroBasesAlike) {
+  const Tarn::Matrix<double> query = Make(3, 2,
+                                          {3, 4,  //
+                                           0, 0,  //
+                                           1, 0});
+  const Tarn::Matrix<double> target = Make(2, 2,
+                                           {-4, 3,  //
+                                            0, 0});
+  Tarn::Matrix<double> m;
+  ASSERT_EQ(EdgeFeature::BaseCorrelation(query, Norms(query), target, Norms(target), 0, m),
+            kSuccess);
+  ASSERT_EQ(m.Rows(), 3u);
+  ASSERT_EQ(m.Columns(), 2u);
+  EXPECT_DOUBLE_EQ(m(0, 0), 0.0);  // orthogonal
+  EXPECT_EQ(m(0, 1), 0.0);         // a zero base against a non-zero one
+  EXPECT_EQ(m(1, 0), 0.0);
+  EXPECT_EQ(m(1, 1), 1.0);         // two zero bases
+  EXPECT_DOUBLE_EQ(m(2, 0), 0.8);  // |-4| / 5: the sign does not matter
+}
+
+TEST(BaseCorrelation, OnlyTheCornerUnderTheLimitIsMade) {
+  const Tarn::Matrix<double> a = test::RandomBases(5, 12, 1);
+  const Tarn::Matrix<double> b = test::RandomBases(4, 12, 2);
+  Tarn::Matrix<double> full, corner;
+  ASSERT_EQ(EdgeFeature::BaseCorrelation(a, Norms(a), b, Norms(b), 0, full), kSuccess);
+  ASSERT_EQ(EdgeFeature::BaseCorrelation(a, Norms(a), b, Norms(b), 3, corner), kSuccess);
+  ASSERT_EQ(corner.Rows(), 3u);
+  ASSERT_EQ(corner.Columns(), 3u);
+  for (std::uint32_t i = 0; i < 3; ++i) {
+    for (std::uint32_t j = 0; j < 3; ++j) EXPECT_EQ(corner(i, j), full(i, j));
+  }
+}
+
+TEST(BaseCorrelation, BasesOfDifferentLengthsAreRefused) {
+  const Tarn::Matrix<double> a = test::RandomBases(2, 12, 1);
+  const Tarn::Matrix<double> b = test::RandomBases(2, 6, 2);
+  Tarn::Matrix<double> m;
+  EXPECT_EQ(EdgeFeature::BaseCorrelation(a, Norms(a), b, Norms(b), 0, m), kInvalidValues);
+}
+
+// ---------------------------------------------------------------------------------------
+// Files
+
+class EdgeFiles : public testing::Test {
+ protected:
+  std::string Write(const std::string& name, const test::SyntheticPqz& file) {
+    const std::string path = m_dir.File(name);
+    EXPECT_EQ(test::WritePqz(path, file), kSuccess);
+    return path;
+  }
+  test::TempDir m_dir;
+};
+
+TEST_F(EdgeFiles, AFileMatchesItselfWithOne) {
+  const std::string path = Write("a.pqz", test::MakeSynthetic(48, 40, 8, 20, 5));
+  EdgeFeature edge;
+  ASSERT_EQ(edge.LoadQuery(path), kSuccess);
+  EXPECT_NEAR(edge.Similarity(path), 1.0, 1e-12);
+}
+
+TEST_F(EdgeFiles, BasesBeyondTheNinetySixthDoNotCount) {
+  test::SyntheticPqz a = test::MakeSynthetic(32, 32, 8, 100, 5);
+  test::SyntheticPqz b = test::MakeSynthetic(32, 32, 8, 100, 5);
+  for (std::uint32_t r = 96; r < 100; ++r) {
+    for (std::uint32_t c = 0; c < b.bases.Columns(); ++c) b.bases(r, c) = (r * c) % 7 - 3.0;
+  }
+  const std::string pathA = Write("a.pqz", a);
+  const std::string pathB = Write("b.pqz", b);
+  EdgeFeature capped;
+  ASSERT_EQ(capped.LoadQuery(pathA), kSuccess);
+  EXPECT_NEAR(capped.Similarity(pathB), 1.0, 1e-12);
+  EdgeFeature all(0);
+  ASSERT_EQ(all.LoadQuery(pathA), kSuccess);
+  EXPECT_LT(all.Similarity(pathB), 0.999);
+}
+
+TEST_F(EdgeFiles, AnotherPatchSizeScoresMinusOne) {
+  // 4 x 16 patches have as many values as 8 x 8 ones, so only the header can tell them apart.
+  const std::string query = Write("q.pqz", test::MakeSynthetic(64, 64, 8, 10, 5));
+  test::SyntheticPqz tall = test::MakeSynthetic(64, 64, 8, 10, 5);
+  tall.patchWidth = 4;
+  tall.patchHeight = 16;
+  tall.averages = test::MakeAverages(
+      test::GridOfSynthetic(tall),
+      [](std::uint32_t, std::uint32_t, double rgb[3]) { rgb[0] = rgb[1] = rgb[2] = 9; });
+  const std::string other = Write("t.pqz", tall);
+  const std::string small = Write("s.pqz", test::MakeSynthetic(64, 64, 4, 10, 5));
+  EdgeFeature edge;
+  ASSERT_EQ(edge.LoadQuery(query), kSuccess);
+  EXPECT_EQ(edge.Similarity(other), -1.0);
+  EXPECT_EQ(edge.Similarity(small), -1.0);
+}
+
+TEST_F(EdgeFiles, WithoutQueryBasesAReadableTargetScoresZeroAndAMissingOneMinusOne) {
+  const std::string target = Write("t.pqz", test::MakeSynthetic(32, 32, 8, 10, 5));
+  EdgeFeature edge;
+  EXPECT_EQ(edge.LoadQuery(m_dir.File("missing.pqz")), kReadFailed);
+  EXPECT_TRUE(edge.m_mBases.IsEmpty());
+  EXPECT_EQ(edge.Similarity(target), 0.0);
+  EXPECT_EQ(edge.Similarity(m_dir.File("missing.pqz")), -1.0);
+}
+
+}  // namespace
+}  // namespace orvane

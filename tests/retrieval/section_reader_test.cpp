@@ -1,0 +1,180 @@
+#include "retrieval/section_reader.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "pqz/little_endian.h"
+#include "retrieval/color_feature.h"
+#include "retrieval/edge_feature.h"
+#include "retrieval_test_support.h"
+
+namespace orvane {
+namespace {
+
+using test::SyntheticPqz;
+using test::TempDir;
+
+std::vector<char> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const std::string& path, const std::vector<char>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::size_t OpenDescriptors() {
+  std::size_t n = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    ++n;
+  }
+  return n;
+}
+
+class SectionReaderTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    m_file = test::MakeSynthetic(40, 24, 8, 5, 7);
+    m_file.averageStep = 4;  // stored values must not be multiplied back
+    m_file.baseFactor = 3;   // nor divided by the factors
+    m_path = m_dir.File("good.pqz");
+    ASSERT_EQ(test::WritePqz(m_path, m_file), kSuccess);
+  }
+
+  TempDir m_dir;
+  SyntheticPqz m_file;
+  std::string m_path;
+};
+
+void ExpectSame(const Tarn::Matrix<double>& got, const Tarn::Matrix<double>& want) {
+  ASSERT_EQ(got.Rows(), want.Rows());
+  ASSERT_EQ(got.Columns(), want.Columns());
+  for (std::uint32_t i = 0; i < want.Count(); ++i) ASSERT_EQ(got.Data()[i], want.Data()[i]) << i;
+}
+
+TEST_F(SectionReaderTest, AveragesComeBackAsStoredWithoutTheQuantisationStep) {
+  Tarn::Matrix<double> averages;
+  PqzHeader header;
+  ASSERT_EQ(ReadAverages(m_path, averages, header), kSuccess);
+  ExpectSame(averages, m_file.averages);
+  EXPECT_EQ(header.ImageWidth, 40);
+  EXPECT_EQ(header.ImageHeight, 24);
+}
+
+TEST_F(SectionReaderTest, BasesComeBackAsStoredWithoutTheFactors) {
+  Tarn::Matrix<double> bases;
+  PqzHeader header;
+  ASSERT_EQ(ReadBases(m_path, bases, header), kSuccess);
+  ExpectSame(bases, m_file.bases);
+  EXPECT_EQ(header.Dimension, 5);
+}
+
+// How a good file is damaged, and the code both readers must give for it.
+struct Damage {
+  const char* name;
+  ResultCode averagesCode;
+  ResultCode basesCode;
+  void (*apply)(std::vector<char>& bytes);
+};
+
+const Damage kDamages[] = {
+    {"Missing", kCannotOpenFile, kCannotOpenFile, nullptr},
+    {"ShortHeader", kReadFailed, kReadFailed, [](std::vector<char>& b) { b.resize(30); }},
+    {"WrongFileType", kInvalidFileType, kInvalidFileType, [](std::vector<char>& b) { b[0] = 'X'; }},
+    {"ImpossibleSizes", kInvalidFileType, kInvalidFileType,
+     [](std::vector<char>& b) { StoreLeInt32(reinterpret_cast<std::uint8_t*>(&b[20]), 0); }},
+    {"NegativeOffsets", kReadFailed, kReadFailed,
+     [](std::vector<char>& b) {
+       StoreLeInt32(reinterpret_cast<std::uint8_t*>(&b[32]), -5);
+       StoreLeInt32(reinterpret_cast<std::uint8_t*>(&b[36]), -5);
+     }},
+    {"OffsetsPastTheEnd", kReadFailed, kReadFailed,
+     [](std::vector<char>& b) {
+       StoreLeInt32(reinterpret_cast<std::uint8_t*>(&b[32]), 1 << 30);
+       StoreLeInt32(reinterpret_cast<std::uint8_t*>(&b[36]), 1 << 30);
+     }},
+    {"TruncatedInTheBases", kSuccess, kReadFailed,
+     [](std::vector<char>& b) {
+       b.resize(static_cast<std::size_t>(LoadLeInt32(reinterpret_cast<std::uint8_t*>(&b[36]))) +
+                50);
+     }},
+    {"UnknownCoding", kUnsupportedVersion, kUnsupportedVersion,
+     [](std::vector<char>& b) {
+       StoreLeInt32(reinterpret_cast<std::uint8_t*>(&b[44]), 2);
+       StoreLeInt32(reinterpret_cast<std::uint8_t*>(
+                        &b[LoadLeInt32(reinterpret_cast<std::uint8_t*>(&b[36]))]),
+                    2);
+     }},
+};
+
+class DamagedFile : public SectionReaderTest, public testing::WithParamInterface<Damage> {
+ protected:
+  std::string DamagedPath() {
+    const std::string path = m_dir.File("damaged.pqz");
+    if (GetParam().apply != nullptr) {
+      std::vector<char> bytes = ReadAll(m_path);
+      GetParam().apply(bytes);
+      WriteAll(path, bytes);
+    }
+    return path;
+  }
+};
+
+TEST_P(DamagedFile, ReadersReportTheFailureAndLeaveTheCallersMatrixAlone) {
+  const std::string path = DamagedPath();
+  Tarn::Matrix<double> sentinel(2, 2);
+  sentinel.Fill(42.0);
+  PqzHeader sentinelHeader;
+  sentinelHeader.ImageWidth = 4242;
+
+  Tarn::Matrix<double> averages = sentinel;
+  PqzHeader header = sentinelHeader;
+  EXPECT_EQ(ReadAverages(path, averages, header), GetParam().averagesCode);
+  if (GetParam().averagesCode != kSuccess) {
+    ExpectSame(averages, sentinel);
+    EXPECT_EQ(header.ImageWidth, 4242);
+  }
+  Tarn::Matrix<double> bases = sentinel;
+  header = sentinelHeader;
+  EXPECT_EQ(ReadBases(path, bases, header), GetParam().basesCode);
+  ExpectSame(bases, sentinel);
+  EXPECT_EQ(header.ImageWidth, 4242);
+}
+
+TEST_P(DamagedFile, ReadersCloseTheFileOnEveryPath) {
+  const std::string path = DamagedPath();
+  const std::size_t before = OpenDescriptors();
+  for (int i = 0; i < 3; ++i) {
+    Tarn::Matrix<double> m;
+    PqzHeader h;
+    ReadAverages(path, m, h);
+    ReadBases(path, m, h);
+  }
+  EXPECT_EQ(OpenDescriptors(), before);
+}
+
+TEST_P(DamagedFile, LoadQueryTurnsEveryReadFailureIntoFourteen) {
+  const std::string path = DamagedPath();
+  EdgeFeature edge;
+  EXPECT_EQ(edge.LoadQuery(path), GetParam().basesCode == kSuccess ? kSuccess : kReadFailed);
+  EXPECT_EQ(edge.Similarity(path) == -1.0, GetParam().basesCode != kSuccess);
+  for (const std::int32_t kind : {FEATURE_BLOCK_MEAN, FEATURE_HISTOGRAM, FEATURE_CSD}) {
+    ColorFeature color(kind);
+    EXPECT_EQ(color.LoadQuery(path), GetParam().averagesCode == kSuccess ? kSuccess : kReadFailed);
+    EXPECT_EQ(color.Similarity(path) == -1.0, GetParam().averagesCode != kSuccess);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Damages, DamagedFile, testing::ValuesIn(kDamages),
+                         [](const testing::TestParamInfo<Damage>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
+}  // namespace orvane
