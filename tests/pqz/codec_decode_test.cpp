@@ -1,0 +1,410 @@
+// The decoder on files whose means, bases and coefficients are known, written through the
+// component writer: the pixels it must give, its timing lines, its failures and the preview.
+#include <cstdint>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "codec_test_files.h"
+#include "imaging/image_ex.h"
+#include "pqz/color_space.h"
+#include "pqz/patch_arranger.h"
+#include "pqz/pqz_codec.h"
+#include "scoped_temp_dir.h"
+
+namespace orvane {
+namespace {
+
+using codec_test::FileContents;
+using codec_test::WriteContents;
+using codec_test::ZeroContents;
+using test_support::ScopedTempDir;
+
+constexpr std::uint32_t Rgb(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+  return r | (g << 8) | (b << 16);
+}
+
+struct Decoded {
+  ResultCode rc = kSuccess;
+  std::string out;  // standard output during the decode
+};
+
+Decoded DecodeCapturing(CImageEx& image, const std::string& path) {
+  testing::internal::CaptureStdout();
+  PqzCodec codec;
+  Decoded d;
+  d.rc = codec.Decode(image, path);
+  d.out = testing::internal::GetCapturedStdout();
+  return d;
+}
+
+Decoded PreviewCapturing(CImageEx& image, const std::string& path) {
+  testing::internal::CaptureStdout();
+  PqzCodec codec;
+  Decoded d;
+  d.rc = codec.Preview(image, path);
+  d.out = testing::internal::GetCapturedStdout();
+  return d;
+}
+
+class CodecDecodeTest : public testing::Test {
+ protected:
+  std::string Write(const std::string& name, const FileContents& contents) {
+    const std::string path = (m_dir.Path() / name).string();
+    EXPECT_TRUE(WriteContents(path, contents)) << name;
+    return path;
+  }
+  ScopedTempDir m_dir;
+};
+
+// A 10 x 10 RGB image with 8 x 8 patches (2 x 2 patches, the right and bottom ones mostly
+// outside the image). Patch k has means (10 + 40k, 20 + 10k, 200 - 30k); basis 0 adds the
+// in-patch index i to red, basis 1 (stored as 2 with factor 2) adds the coefficient k to blue.
+FileContents KnownTenByTen(std::uint16_t colorSpace) {
+  FileContents c = ZeroContents(10, 10, 8, 8, 2, colorSpace);
+  for (std::uint32_t k = 0; k < 4; ++k) {
+    c.means(0, k) = 10 + 40.0 * k;
+    c.means(1, k) = 20 + 10.0 * k;
+    c.means(2, k) = 200 - 30.0 * k;
+    c.coeffs(k, 0) = 1;
+    c.coeffs(k, 1) = k;
+  }
+  for (std::uint32_t i = 0; i < 64; ++i) {
+    c.bases(0, i) = i;           // channel 0
+    c.bases(1, 2 * 64 + i) = 2;  // channel 2
+  }
+  c.factors = {1, 2};
+  return c;
+}
+
+// The pixel (x, y) of KnownTenByTen in RGB.
+std::uint32_t KnownPixel(int x, int y) {
+  const std::uint32_t k = (y / 8) * 2 + (x / 8);
+  const std::uint32_t i = (y % 8) * 8 + (x % 8);
+  return Rgb(10 + 40 * k + i, 20 + 10 * k, 200 - 30 * k + k);
+}
+
+TEST_F(CodecDecodeTest, EdgePatchesAreCutToTheImageSizeAndEveryPixelHasItsPatchValue) {
+  const std::string path = Write("known.pqz", KnownTenByTen(kColorSpaceRgb));
+  CImageEx image;
+  ASSERT_EQ(DecodeCapturing(image, path).rc, kSuccess);
+  ASSERT_EQ(image.GetWidth(), 10);
+  ASSERT_EQ(image.GetHeight(), 10);
+  EXPECT_EQ(image.GetBPP(), 24);
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 10; ++x) {
+      ASSERT_EQ(image.GetPixel(x, y), KnownPixel(x, y)) << "at (" << x << ", " << y << ")";
+    }
+  }
+}
+
+TEST_F(CodecDecodeTest, TimingLinesComeInStageOrderWithTheirLabelsAndAnEmptyLine) {
+  const std::string path = Write("known.pqz", KnownTenByTen(kColorSpaceRgb));
+  CImageEx image;
+  const Decoded d = DecodeCapturing(image, path);
+  ASSERT_EQ(d.rc, kSuccess);
+  const std::string number = R"([0-9][0-9.e+-]*)";
+  const std::regex expected("  loading time = " + number + "\n  expand time = " + number +
+                            "\n  multiply time = " + number + "\n  arrange time = " + number +
+                            "\n\n");
+  EXPECT_TRUE(std::regex_match(d.out, expected)) << d.out;
+}
+
+// One value for every pixel of every channel: a mean plus basis / factor, with coefficient 1.
+struct ClampCase {
+  const char* name;
+  double mean;
+  double basis;
+  std::uint32_t factor;
+  std::uint32_t expected;  // the byte of every channel
+};
+
+class CodecClampTest : public CodecDecodeTest,
+                       public testing::WithParamInterface<std::tuple<ClampCase, int>> {};
+
+TEST_P(CodecClampTest, ValuesOutsideTheByteRangeClampAndFractionsTruncate) {
+  const auto& [c, patchSide] = GetParam();
+  FileContents contents = ZeroContents(10, 10, patchSide, patchSide, 1, kColorSpaceRgb);
+  const std::uint32_t g = contents.means.Columns();
+  for (std::uint32_t k = 0; k < g; ++k) {
+    for (std::uint32_t ch = 0; ch < 3; ++ch) contents.means(ch, k) = c.mean;
+    contents.coeffs(k, 0) = 1;
+  }
+  contents.bases.Fill(c.basis);
+  contents.factors = {c.factor};
+  const std::string path = Write("clamp.pqz", contents);
+  CImageEx image;
+  ASSERT_EQ(DecodeCapturing(image, path).rc, kSuccess);
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 10; ++x) {
+      ASSERT_EQ(image.GetPixel(x, y), Rgb(c.expected, c.expected, c.expected))
+          << c.name << " at (" << x << ", " << y << ")";
+    }
+  }
+}
+
+// Patch side 8 takes the direct arranging path, 5 the per-pixel one.
+INSTANTIATE_TEST_SUITE_P(BothArrangingPaths, CodecClampTest,
+                         testing::Combine(testing::Values(ClampCase{"300", 300, 0, 1, 255},
+                                                          ClampCase{"minus4", -4, 0, 1, 0},
+                                                          ClampCase{"127point9", 127, 9, 10, 127},
+                                                          ClampCase{"255point9", 255, 9, 10, 255},
+                                                          ClampCase{"minus0point1", 0, -1, 10, 0}),
+                                          testing::Values(8, 5)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) + "_patch" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
+
+// Patch means in a colour space and the RGB pixel they must decode to.
+struct ColourCase {
+  const char* name;
+  std::uint16_t colorSpace;
+  double x, y, z;
+  std::uint32_t expected;
+};
+
+class CodecColourSpaceTest : public CodecDecodeTest,
+                             public testing::WithParamInterface<ColourCase> {};
+
+TEST_P(CodecColourSpaceTest, FullDecodeAndPreviewGiveTheColourOfTheMeans) {
+  const ColourCase& c = GetParam();
+  FileContents contents = ZeroContents(10, 10, 8, 8, 1, c.colorSpace);
+  for (std::uint32_t k = 0; k < 4; ++k) {
+    contents.means(0, k) = c.x;
+    contents.means(1, k) = c.y;
+    contents.means(2, k) = c.z;
+  }
+  const std::string path = Write("colour.pqz", contents);
+  CImageEx full;
+  ASSERT_EQ(DecodeCapturing(full, path).rc, kSuccess);
+  EXPECT_EQ(full.GetPixel(0, 0), c.expected);
+  EXPECT_EQ(full.GetPixel(9, 9), c.expected);
+  CImageEx preview;
+  ASSERT_EQ(PreviewCapturing(preview, path).rc, kSuccess);
+  ASSERT_EQ(preview.GetWidth(), 2);
+  ASSERT_EQ(preview.GetHeight(), 2);
+  EXPECT_EQ(preview.GetPixel(1, 1), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Means, CodecColourSpaceTest,
+    testing::Values(
+        ColourCase{"RgbMeans", kColorSpaceRgb, 12, 34, 56, Rgb(12, 34, 56)},
+        ColourCase{"YccGrey", kColorSpaceYcc, 100, 128, 128, Rgb(100, 100, 100)},
+        ColourCase{"HsvSaturationZeroIsGrey", kColorSpaceHsv, 100, 0, 77, Rgb(77, 77, 77)},
+        ColourCase{"HsvPureGreen", kColorSpaceHsv, 85, 255, 200, Rgb(0, 200, 0)},
+        // Hue 255 is sector 6, past the circle: it folds onto sector 0 (red).
+        ColourCase{"HsvHue255FoldsOntoRed", kColorSpaceHsv, 255, 255, 200, Rgb(200, 0, 0)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A pixel whose hue lies past the circle must get its own colour, not one left over from the
+// pixel decoded before it.
+TEST_F(CodecDecodeTest, HsvHuePastTheCircleIsNotTheColourOfThePreviousPatch) {
+  FileContents contents = ZeroContents(16, 8, 8, 8, 1, kColorSpaceHsv);
+  const double first[3] = {85, 255, 200};   // green
+  const double second[3] = {300, 255, 90};  // sector 7: folds onto sector 0
+  for (std::uint32_t ch = 0; ch < 3; ++ch) {
+    contents.means(ch, 0) = first[ch];
+    contents.means(ch, 1) = second[ch];
+  }
+  const std::string path = Write("hue.pqz", contents);
+  CImageEx image;
+  ASSERT_EQ(DecodeCapturing(image, path).rc, kSuccess);
+  EXPECT_EQ(image.GetPixel(0, 0), Rgb(0, 200, 0));
+  const std::uint32_t folded = image.GetPixel(8, 0);
+  EXPECT_EQ(folded & 0xFF, 90u) << "sector 0 keeps red at V";
+  EXPECT_EQ(folded >> 16, 0u) << "sector 0 has no blue at full saturation";
+}
+
+TEST_F(CodecDecodeTest, UnknownColourSpaceFailsWith27AfterTheSectionsWereReadAndExpanded) {
+  const std::string path = Write("cs3.pqz", ZeroContents(10, 10, 8, 8, 1, 3));
+  CImageEx image;
+  ASSERT_TRUE(image.Create(4, 4, 24));
+  const Decoded d = DecodeCapturing(image, path);
+  EXPECT_EQ(d.rc, kUnsupportedColorSpace);
+  EXPECT_THAT(d.out, testing::HasSubstr("  loading time = "));
+  EXPECT_THAT(d.out, testing::HasSubstr("  expand time = "));
+  EXPECT_THAT(d.out, testing::Not(testing::HasSubstr("arrange time")));
+  EXPECT_TRUE(image.IsNull()) << "a failed decode must not leave a picture behind";
+
+  CImageEx preview;
+  EXPECT_EQ(PreviewCapturing(preview, path).rc, kUnsupportedColorSpace);
+  EXPECT_TRUE(preview.IsNull());
+}
+
+// Cutting the file at each of these distances before its end lands inside the coefficient
+// section (its head, its block or its payload).
+class CodecTruncatedTest : public CodecDecodeTest, public testing::WithParamInterface<int> {};
+
+TEST_P(CodecTruncatedTest, FileCutInsideTheCoefficientsFailsWith14BeforeAnyTimingLine) {
+  const std::string whole = Write("whole.pqz", KnownTenByTen(kColorSpaceRgb));
+  std::vector<std::uint8_t> bytes = codec_test::ReadAll(whole);
+  PqzHeader header;
+  {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(whole.c_str(), "rb"),
+                                                      &std::fclose);
+    ASSERT_EQ(ReadPqzHeader(f.get(), header), kSuccess);
+  }
+  const std::size_t keep = bytes.size() - static_cast<std::size_t>(GetParam());
+  ASSERT_GT(keep, static_cast<std::size_t>(header.CoeffOffset)) << "cut must be in the section";
+  bytes.resize(keep);
+  const std::string cut = (m_dir.Path() / "cut.pqz").string();
+  ASSERT_TRUE(codec_test::WriteAll(cut, bytes));
+
+  CImageEx image;
+  ASSERT_TRUE(image.Create(4, 4, 24));
+  const Decoded d = DecodeCapturing(image, cut);
+  EXPECT_EQ(d.rc, kReadFailed);
+  EXPECT_EQ(d.out, "");
+  EXPECT_TRUE(image.IsNull());
+}
+
+INSTANTIATE_TEST_SUITE_P(CutPoints, CodecTruncatedTest, testing::Values(1, 2, 10));
+
+TEST_F(CodecDecodeTest, CutInsideTheCoefficientSectionHeadFailsWith14) {
+  const std::string whole = Write("whole.pqz", KnownTenByTen(kColorSpaceRgb));
+  std::vector<std::uint8_t> bytes = codec_test::ReadAll(whole);
+  PqzHeader header;
+  {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(whole.c_str(), "rb"),
+                                                      &std::fclose);
+    ASSERT_EQ(ReadPqzHeader(f.get(), header), kSuccess);
+  }
+  bytes.resize(static_cast<std::size_t>(header.CoeffOffset) + 20);  // inside the block
+  const std::string cut = (m_dir.Path() / "cut.pqz").string();
+  ASSERT_TRUE(codec_test::WriteAll(cut, bytes));
+  CImageEx image;
+  const Decoded d = DecodeCapturing(image, cut);
+  EXPECT_EQ(d.rc, kReadFailed);
+  EXPECT_EQ(d.out, "");
+}
+
+TEST_F(CodecDecodeTest, MissingFileAndWrongMagicAreRefusedWithoutOutput) {
+  CImageEx image;
+  Decoded d = DecodeCapturing(image, (m_dir.Path() / "absent.pqz").string());
+  EXPECT_EQ(d.rc, kCannotOpenFile);
+  EXPECT_EQ(d.out, "");
+
+  std::vector<std::uint8_t> bytes =
+      codec_test::ReadAll(Write("good.pqz", KnownTenByTen(kColorSpaceRgb)));
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  const std::string bad = (m_dir.Path() / "bad.pqz").string();
+  ASSERT_TRUE(codec_test::WriteAll(bad, bytes));
+  d = DecodeCapturing(image, bad);
+  EXPECT_EQ(d.rc, kInvalidFileType);
+  EXPECT_EQ(d.out, "");
+  EXPECT_EQ(PreviewCapturing(image, bad).rc, kInvalidFileType);
+  EXPECT_TRUE(image.IsNull());
+}
+
+TEST_F(CodecDecodeTest, PreviewHasOnePixelPerPatchFromTheMeansAndPrintsNothing) {
+  const std::string path = Write("known.pqz", KnownTenByTen(kColorSpaceRgb));
+  CImageEx preview;
+  const Decoded d = PreviewCapturing(preview, path);
+  ASSERT_EQ(d.rc, kSuccess);
+  EXPECT_EQ(d.out, "");
+  ASSERT_EQ(preview.GetWidth(), 2);
+  ASSERT_EQ(preview.GetHeight(), 2);
+  for (std::uint32_t k = 0; k < 4; ++k) {
+    EXPECT_EQ(preview.GetPixel(k % 2, k / 2), Rgb(10 + 40 * k, 20 + 10 * k, 200 - 30 * k))
+        << "patch " << k;
+  }
+}
+
+// A file whose coefficient section is damaged still previews: the preview reads the means
+// alone, which is what makes it cheap.
+TEST_F(CodecDecodeTest, PreviewDoesNotReadPastTheAverageSection) {
+  std::vector<std::uint8_t> bytes =
+      codec_test::ReadAll(Write("good.pqz", KnownTenByTen(kColorSpaceRgb)));
+  PqzHeader header;
+  {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
+        std::fopen((m_dir.Path() / "good.pqz").c_str(), "rb"), &std::fclose);
+    ASSERT_EQ(ReadPqzHeader(f.get(), header), kSuccess);
+  }
+  bytes.resize(static_cast<std::size_t>(header.BaseOffset));
+  const std::string cut = (m_dir.Path() / "means-only.pqz").string();
+  ASSERT_TRUE(codec_test::WriteAll(cut, bytes));
+  CImageEx preview;
+  EXPECT_EQ(PreviewCapturing(preview, cut).rc, kSuccess);
+  EXPECT_EQ(preview.GetPixel(0, 0), Rgb(10, 20, 200));
+  CImageEx full;
+  EXPECT_EQ(DecodeCapturing(full, cut).rc, kReadFailed);
+}
+
+// The per-pixel and the direct arranging paths must give byte-identical images, values
+// outside 0..255 and partial edge patches included.
+struct ArrangeShape {
+  int width, height, patchWidth, patchHeight;
+};
+
+class CodecArrangePathTest : public testing::TestWithParam<ArrangeShape> {};
+
+TEST_P(CodecArrangePathTest, GenericAndDirectPathsGiveIdenticalImages) {
+  const ArrangeShape s = GetParam();
+  PqzHeader header;
+  header.ColorSpace = kColorSpaceRgb;
+  header.ImageWidth = s.width;
+  header.ImageHeight = s.height;
+  header.PatchWidth = s.patchWidth;
+  header.PatchHeight = s.patchHeight;
+  header.Dimension = 1;
+  const PatchGrid grid = GridOf(header);
+  std::mt19937 random(static_cast<unsigned>(s.width * 131 + s.patchHeight));
+  std::uniform_real_distribution<double> value(-80.0, 330.0);
+  PatchMatrix patches(static_cast<std::uint32_t>(s.patchWidth),
+                      static_cast<std::uint32_t>(s.patchHeight));
+  patches.Resize(grid.Patches, 3 * grid.PixelsPerPatch);
+  for (std::uint32_t i = 0; i < patches.Count(); ++i) patches.Data()[i] = value(random) - 128.0;
+  Tarn::Matrix<double> means(3, grid.Patches);
+  for (std::uint32_t i = 0; i < means.Count(); ++i) means.Data()[i] = value(random);
+
+  CImageEx generic, direct;
+  ASSERT_TRUE(generic.Create(s.width, s.height, 24));
+  ASSERT_TRUE(direct.Create(s.width, s.height, 24));
+  generic.Fill(0x123456);
+  direct.Fill(0x654321);  // every pixel must be overwritten
+  ASSERT_EQ(ArrangePatches(patches, means, header, generic, ArrangePath::kGeneric), kSuccess);
+  ASSERT_EQ(ArrangePatches(patches, means, header, direct, ArrangePath::kDirect), kSuccess);
+  for (int y = 0; y < s.height; ++y) {
+    for (int x = 0; x < s.width; ++x) {
+      ASSERT_EQ(generic.GetPixel(x, y), direct.GetPixel(x, y)) << "at (" << x << ", " << y << ")";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, CodecArrangePathTest,
+                         testing::Values(ArrangeShape{10, 10, 8, 8}, ArrangeShape{16, 16, 8, 8},
+                                         ArrangeShape{13, 9, 4, 8}, ArrangeShape{5, 3, 4, 4},
+                                         ArrangeShape{33, 17, 16, 16}, ArrangeShape{1, 1, 8, 8}));
+
+TEST(CodecArrangeTest, UnknownColourSpaceIsRefusedWith27AndTheImageIsUntouched) {
+  PqzHeader header;
+  header.ColorSpace = 3;
+  header.ImageWidth = 4;
+  header.ImageHeight = 4;
+  header.PatchWidth = 4;
+  header.PatchHeight = 4;
+  header.Dimension = 1;
+  PatchMatrix patches(4, 4);
+  patches.Resize(1, 48);
+  patches.Fill(10.0);
+  Tarn::Matrix<double> means(3, 1);
+  means.Fill(10.0);
+  CImageEx image;
+  ASSERT_TRUE(image.Create(4, 4, 24));
+  image.Fill(0x00ABCDEF);
+  EXPECT_EQ(ArrangePatches(patches, means, header, image), kUnsupportedColorSpace);
+  EXPECT_EQ(image.GetPixel(3, 3), 0x00ABCDEFu);
+  EXPECT_EQ(DrawPatchMeans(means, header, image), kUnsupportedColorSpace);
+  EXPECT_EQ(image.GetPixel(0, 0), 0x00ABCDEFu);
+}
+
+}  // namespace
+}  // namespace orvane
