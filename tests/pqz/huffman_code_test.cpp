@@ -1,0 +1,257 @@
+#include "pqz/huffman_code.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <queue>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "pqz/bit_stream.h"
+#include "pqz/huffman_decoder.h"
+
+namespace orvane {
+namespace {
+
+using Sizes = std::vector<std::uint32_t>;
+using Frequencies = std::vector<std::uint64_t>;
+
+Sizes CodeSizes(const Frequencies& f) {
+  Sizes sizes;
+  EXPECT_EQ(ComputeCodeSizes(f, sizes), kSuccess);
+  return sizes;
+}
+
+// The sum over all codes of 2^(16 - length): 2^16 for a complete code.
+std::uint64_t KraftSum(const std::vector<std::uint32_t>& bits) {
+  std::uint64_t sum = 0;
+  for (std::size_t l = 1; l < bits.size() && l <= 16; ++l) sum += bits[l] << (16 - l);
+  return sum;
+}
+
+// The cost of an optimal prefix code found independently: the sum of the weights of all
+// merged nodes equals sum(frequency x code length) of every Huffman code.
+std::uint64_t OptimalCost(const Frequencies& f) {
+  std::priority_queue<std::uint64_t, std::vector<std::uint64_t>, std::greater<>> q;
+  for (const std::uint64_t x : f) {
+    if (x != 0) q.push(x);
+  }
+  std::uint64_t cost = 0;
+  while (q.size() > 1) {
+    const std::uint64_t a = q.top();
+    q.pop();
+    const std::uint64_t b = q.top();
+    q.pop();
+    cost += a + b;
+    q.push(a + b);
+  }
+  return cost;
+}
+
+TEST(CodeSizes, TiesGoToTheLargerSymbol) {
+  // V1 = 2 and V2 = 1 merge first; symbol 0 is left with the short code.
+  EXPECT_EQ(CodeSizes({1, 1, 1}), (Sizes{1, 2, 2}));
+  EXPECT_EQ(CodeSizes({2, 1, 1, 2}), (Sizes{1, 3, 3, 2}));
+  EXPECT_EQ(CodeSizes({3, 1, 1, 1}), (Sizes{1, 2, 3, 3}));
+}
+
+TEST(CodeSizes, OneUsedSymbolAndTheReservedOneGetOneBitEach) {
+  EXPECT_EQ(CodeSizes({9, 0, 0, 1}), (Sizes{1, 0, 0, 1}));
+}
+
+TEST(CodeSizes, FewerThanTwoUsedSymbolsIsValueNotFound) {
+  Sizes sizes;
+  EXPECT_EQ(ComputeCodeSizes({0, 7, 0}, sizes), kValueNotFound);
+  EXPECT_EQ(ComputeCodeSizes({}, sizes), kValueNotFound);
+}
+
+TEST(CodeSizes, AreOptimalAndCompleteForRandomHistograms) {
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 50; ++trial) {
+    Frequencies f(1 + rng() % 300);
+    for (std::uint64_t& x : f) x = rng() % 3 == 0 ? 0 : 1 + rng() % (1u << (rng() % 16));
+    f.push_back(1);  // the reserved symbol
+    const Sizes sizes = CodeSizes(f);
+    std::uint64_t cost = 0;
+    for (std::size_t s = 0; s < f.size(); ++s) {
+      ASSERT_EQ(sizes[s] == 0, f[s] == 0) << "exactly the used symbols get codes";
+      cost += f[s] * sizes[s];
+    }
+    EXPECT_EQ(cost, OptimalCost(f)) << "trial " << trial;
+    // Kraft equality with exact arithmetic: sum of 2^(L - size) equals 2^L.
+    const std::uint32_t longest = *std::max_element(sizes.begin(), sizes.end());
+    ASSERT_LT(longest, 64u);
+    std::uint64_t kraft = 0;
+    for (const std::uint32_t size : sizes) {
+      if (size != 0) kraft += std::uint64_t{1} << (longest - size);
+    }
+    EXPECT_EQ(kraft, std::uint64_t{1} << longest) << "trial " << trial;
+  }
+}
+
+TEST(CountCodeSizes, HasOneEntryPerLengthUpToTheLongest) {
+  EXPECT_EQ(CountCodeSizes({3, 1, 0, 2, 3}), (std::vector<std::uint32_t>{0, 1, 1, 2}));
+}
+
+TEST(SortSymbolsBySize, ListsShortCodesFirstThenBySymbolAndPadsWithZeros) {
+  EXPECT_EQ(SortSymbolsBySize({3, 1, 0, 2, 3, 0}), (std::vector<std::uint32_t>{1, 3, 0, 4, 0, 0}));
+}
+
+TEST(LimitCodeLengths, MovesLongCodesUpToSixteenBits) {
+  // A chain: one code at each length 1..17 and two at 18 (a complete code).
+  std::vector<std::uint32_t> bits(19, 1);
+  bits[0] = 0;
+  bits[18] = 2;
+  LimitCodeLengths(bits);
+  std::vector<std::uint32_t> expected(19, 0);
+  for (int l = 1; l <= 13; ++l) expected[l] = 1;
+  expected[15] = 2;
+  expected[16] = 3;  // four after K.3, one taken away for the reserved symbol
+  EXPECT_EQ(bits, expected);
+}
+
+TEST(LimitCodeLengths, LeavesCodesOfAtMostSixteenBitsAlone) {
+  std::vector<std::uint32_t> bits = {0, 0, 3, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2};
+  const std::vector<std::uint32_t> before = bits;
+  LimitCodeLengths(bits);
+  EXPECT_EQ(bits, before);
+}
+
+TEST(GenerateCodeWords, AssignsConsecutiveValuesDoubledPerLength) {
+  std::vector<std::uint16_t> codes;
+  std::vector<std::uint8_t> lengths;
+  ASSERT_EQ(GenerateCodeWords({0, 0, 2, 3, 0, 1}, codes, lengths), kSuccess);
+  EXPECT_EQ(codes, (std::vector<std::uint16_t>{0b00, 0b01, 0b100, 0b101, 0b110, 0b11100}));
+  EXPECT_EQ(lengths, (std::vector<std::uint8_t>{2, 2, 3, 3, 3, 5}));
+}
+
+TEST(GenerateCodeWords, RefusesListsThatCannotFormAPrefixCode) {
+  std::vector<std::uint16_t> codes;
+  std::vector<std::uint8_t> lengths;
+  EXPECT_EQ(GenerateCodeWords({0, 3}, codes, lengths), kReadFailed);        // 3 one-bit codes
+  EXPECT_EQ(GenerateCodeWords({0, 1, 1, 3}, codes, lengths), kReadFailed);  // Kraft sum 9/8
+  EXPECT_EQ(GenerateCodeWords({1, 1}, codes, lengths), kReadFailed);        // length 0
+  std::vector<std::uint32_t> seventeen(18, 0);
+  seventeen[17] = 1;
+  EXPECT_EQ(GenerateCodeWords(seventeen, codes, lengths), kReadFailed);
+  std::vector<std::uint32_t> full(17, 0);
+  full[16] = 65536;
+  EXPECT_EQ(GenerateCodeWords(full, codes, lengths), kSuccess);
+  EXPECT_EQ(codes.back(), 0xFFFF);
+}
+
+// Fibonacci frequencies give the deepest Huffman trees. Starting at 1, 2 and followed by the
+// reserved symbol's 1, n of them make a chain n bits deep.
+Frequencies Fibonacci(int n) {
+  Frequencies f = {1, 2};
+  while (static_cast<int>(f.size()) < n) f.push_back(f[f.size() - 1] + f[f.size() - 2]);
+  return f;
+}
+
+TEST(HuffmanCode, LimitsSkewedHistogramsToSixteenBitsAndDropsTheReservedCode) {
+  Frequencies f = Fibonacci(24);
+  f.push_back(1);  // reserved, the last symbol
+  const std::uint32_t reserved = 24;
+  HuffmanCode code;
+  ASSERT_EQ(code.Build(f), kSuccess);
+  const std::vector<std::uint32_t>& bits = code.Bits();
+  EXPECT_EQ(bits.size(), CountCodeSizes(CodeSizes(f)).size()) << "the list keeps L + 1 entries";
+  ASSERT_GT(bits.size(), 17u);
+  for (std::size_t l = 17; l < bits.size(); ++l) EXPECT_EQ(bits[l], 0u) << "length " << l;
+  EXPECT_EQ(KraftSum(bits), 65535u) << "complete but for the reserved code point";
+  for (std::uint32_t s = 0; s < reserved; ++s) {
+    EXPECT_GE(code.CodeWord(s).length, 1) << "symbol " << s;
+    EXPECT_LE(code.CodeWord(s).length, 16) << "symbol " << s;
+  }
+  EXPECT_EQ(code.CodeWord(reserved).length, 0);
+  // More frequent symbols never get longer codes.
+  for (std::uint32_t s = 1; s < reserved; ++s) {
+    if (f[s] > f[s - 1]) {
+      EXPECT_LE(code.CodeWord(s).length, code.CodeWord(s - 1).length) << "symbol " << s;
+    }
+  }
+}
+
+TEST(HuffmanCode, KeepsTheReservedCodeWhenNoLimitIsNeeded) {
+  HuffmanCode code;
+  ASSERT_EQ(code.Build({10, 0, 4, 4, 1}), kSuccess);
+  EXPECT_EQ(code.Bits(), (std::vector<std::uint32_t>{0, 1, 1, 2}));
+  EXPECT_EQ(code.Huffval(), (std::vector<std::uint32_t>{0, 2, 3, 4, 0}));
+  EXPECT_EQ(code.CodeWord(0).code, 0b0);
+  EXPECT_EQ(code.CodeWord(2).code, 0b10);
+  EXPECT_EQ(code.CodeWord(3).code, 0b110);
+  EXPECT_EQ(code.CodeWord(4).code, 0b111);
+  EXPECT_EQ(code.CodeWord(4).length, 3);
+  EXPECT_EQ(code.CodeWord(1).length, 0);
+}
+
+TEST(HuffmanCode, RefusesMoreSymbolsThanSixteenBitsCanTellApartWith22) {
+  HuffmanCode code;
+  EXPECT_EQ(code.Build(Frequencies((1u << 16) + 1, 1)), kInvalidValues);
+}
+
+TEST(HuffmanDecoder, DecodesEveryCodeWordOfABuiltCode) {
+  Frequencies f = Fibonacci(20);
+  f.insert(f.end(), {0, 0, 17, 300, 1});
+  HuffmanCode code;
+  ASSERT_EQ(code.Build(f), kSuccess);
+  std::vector<std::uint32_t> used;
+  BitStream stream;
+  for (std::uint32_t s = 0; s < f.size(); ++s) {
+    if (code.CodeWord(s).length == 0) continue;
+    used.push_back(s);
+    ASSERT_EQ(stream.Write(code.CodeWord(s).code, code.CodeWord(s).length), kSuccess);
+  }
+  HuffmanDecoder decoder;
+  ASSERT_EQ(decoder.Build(code.Bits(), code.Huffval()), kSuccess);
+  stream.Rewind();
+  for (const std::uint32_t s : used) {
+    std::uint32_t symbol = 9999;
+    ASSERT_EQ(decoder.Decode(stream, symbol), kSuccess);
+    EXPECT_EQ(symbol, s);
+  }
+}
+
+TEST(HuffmanDecoder, RefusesACodeLongerThanAnyInTheTableWith14) {
+  HuffmanDecoder decoder;
+  ASSERT_EQ(decoder.Build({0, 1, 1}, {7, 9}), kSuccess);  // codes 0 and 10
+  BitStream stream;
+  const std::uint8_t ones = 0xFF;
+  ASSERT_EQ(stream.Assign(&ones, 1), kSuccess);
+  std::uint32_t symbol;
+  EXPECT_EQ(decoder.Decode(stream, symbol), kReadFailed);
+}
+
+TEST(HuffmanDecoder, PassesOnTheEndOfTheBuffer) {
+  HuffmanDecoder decoder;
+  ASSERT_EQ(decoder.Build({0, 2}, {1, 2}), kSuccess);
+  BitStream stream;
+  ASSERT_EQ(stream.Assign(nullptr, 0), kSuccess);
+  ASSERT_EQ(stream.Skip(65536 * 8), kSuccess);
+  std::uint32_t symbol;
+  EXPECT_EQ(decoder.Decode(stream, symbol), kOutOfRange);
+}
+
+struct BadLists {
+  const char* what;
+  std::vector<std::uint32_t> bits;
+  std::vector<std::uint32_t> huffval;
+};
+
+class HuffmanDecoderBuild : public testing::TestWithParam<BadLists> {};
+
+TEST_P(HuffmanDecoderBuild, RefusesListsThatDoNotFormACodeWith14) {
+  HuffmanDecoder decoder;
+  EXPECT_EQ(decoder.Build(GetParam().bits, GetParam().huffval), kReadFailed) << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HuffmanDecoderBuild,
+                         testing::Values(BadLists{"no code at all", {0, 0, 0}, {1, 2}},
+                                         BadLists{"fewer symbols than codes", {0, 0, 3}, {1, 2}},
+                                         BadLists{"not a prefix code", {0, 2, 1}, {1, 2, 3}},
+                                         BadLists{"code of length 0", {1, 1}, {1, 2}}));
+
+}  // namespace
+}  // namespace orvane
