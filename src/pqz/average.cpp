@@ -1,0 +1,69 @@
+#include "pqz/average.h"
+
+#include <cmath>
+#include <new>
+
+namespace orvane {
+
+ResultCode CAverage::Setup(const CompressionParameters& parameters) {
+  m_step = parameters.AverageQuantizeStep;
+  try {
+    m_stepTable.assign(3, m_step);
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+  SetCodingParameters(parameters.PrecisionBit, parameters.MaxZeroRun);
+  return kSuccess;
+}
+
+void CAverage::ShapeFromHeader(const PqzHeader& header, std::uint32_t& rows,
+                               std::uint32_t& columns) const {
+  rows = 3;
+  columns = GridOf(header).Patches;
+}
+
+ResultCode CAverage::Dequantize() {
+  if (m_stepTable.size() < Rows()) return kReadFailed;
+  for (std::uint32_t r = 0; r < Rows(); ++r) {
+    if (m_stepTable[r] == 0) return kDividedByZero;
+  }
+  for (std::uint32_t r = 0; r < Rows(); ++r) {
+    const double step = m_stepTable[r];
+    double* v = Row(r);
+    for (std::uint32_t j = 0; j < Columns(); ++j) v[j] *= step;
+  }
+  return kSuccess;
+}
+
+ResultCode CAverage::LoadSteps() { return LoadStepTable(m_stepTable); }
+
+ResultCode CAverage::StoreSteps() { return StoreStepTable(m_stepTable); }
+
+ResultCode CAverage::Quantize() {
+  if (m_stepTable.size() < Rows()) return kInvalidValues;
+  for (std::uint32_t r = 0; r < Rows(); ++r) {
+    if (m_stepTable[r] == 0) continue;
+    const double step = m_stepTable[r];
+    double* v = Row(r);
+    for (std::uint32_t j = 0; j < Columns(); ++j) v[j] = std::trunc(v[j] / step);
+  }
+  return kSuccess;
+}
+
+ResultCode CAverage::Predict() {
+  for (std::uint32_t r = 0; r < Rows(); ++r) {
+    double* v = Row(r);
+    for (std::uint32_t j = Columns(); j-- > 1;) v[j] -= v[j - 1];
+  }
+  return kSuccess;
+}
+
+ResultCode CAverage::Unpredict() {
+  for (std::uint32_t r = 0; r < Rows(); ++r) {
+    double* v = Row(r);
+    for (std::uint32_t j = 1; j < Columns(); ++j) v[j] += v[j - 1];
+  }
+  return kSuccess;
+}
+
+}  // namespace orvane

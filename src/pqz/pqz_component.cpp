@@ -1,0 +1,365 @@
+#include "pqz/pqz_component.h"
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+#include "pqz/deflate_coding.h"
+#include "pqz/huffman_code.h"
+#include "pqz/huffman_decoder.h"
+#include "pqz/little_endian.h"
+#include "pqz/run_size_symbols.h"
+#include "pqz/stream_io.h"
+
+namespace orvane {
+namespace {
+
+// A Coding 0 row of zeros is one EOB, a single bit, however long the row: the payload bounds
+// the number of rows but not their length. The length is paid for by the rest of the file
+// (the patches of the averages by the coefficient rows, and so on), so the whole file is the
+// budget: at most this many values per bit of it. An honest file stays far below: a plain
+// one-colour image with 8 x 8 patches and 192 bases decodes at most 192 values per bit.
+constexpr std::uint64_t kMaxValuesPerFileBit = 256;
+
+// Largest payload a section's int32 length field can state.
+constexpr std::uint64_t kMaxPayload = std::numeric_limits<std::int32_t>::max();
+
+}  // namespace
+
+std::uint32_t CPQZComponent::PayloadLength() const {
+  const std::size_t length =
+      m_bits.Length() + (m_coding == kCodingDeflate ? m_deflate.size() : std::size_t{0});
+  return static_cast<std::uint32_t>(length);
+}
+
+void CPQZComponent::SetCodingParameters(std::int32_t precision, std::int32_t maxZeroRun) {
+  m_block.Precision = precision;
+  m_block.MaxZeroRun = maxZeroRun;
+}
+
+ResultCode CPQZComponent::SizeFromHeader(const PqzHeader& header) {
+  if (const ResultCode code = CheckPqzHeaderSizes(header); code != kSuccess) return code;
+  m_header = header;
+  ShapeFromHeader(header, m_shapeRows, m_shapeColumns);
+  Resize(0, 0);
+  m_loaded = false;
+  return kSuccess;
+}
+
+// ---------------------------------------------------------------------------------------
+// Tables
+
+ResultCode CPQZComponent::StoreTable(const std::vector<std::uint32_t>& values, std::int32_t& count,
+                                     std::int32_t& bits) {
+  if (values.size() > kMaxPayload) return kInvalidValues;
+  const std::uint32_t largest =
+      values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+  count = static_cast<std::int32_t>(values.size());
+  bits = BitLength(largest);
+  for (const std::uint32_t v : values) {
+    if (const ResultCode code = m_bits.Write(v, bits); code != kSuccess) return code;
+  }
+  return kSuccess;
+}
+
+ResultCode CPQZComponent::LoadTable(std::int32_t count, std::int32_t bits,
+                                    std::vector<std::uint32_t>& out) {
+  // Read checked count >= 0, 0 <= bits <= 32 and that count x bits fits the payload.
+  try {
+    out.resize(static_cast<std::size_t>(count));
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+  for (std::uint32_t& v : out) {
+    if (const ResultCode code = m_bits.Read(bits, v); code != kSuccess) return code;
+  }
+  return kSuccess;
+}
+
+ResultCode CPQZComponent::StoreStepTable(const std::vector<std::uint32_t>& steps) {
+  return StoreTable(steps, m_block.StepCount, m_block.StepBits);
+}
+
+ResultCode CPQZComponent::LoadStepTable(std::vector<std::uint32_t>& steps) {
+  return LoadTable(m_block.StepCount, m_block.StepBits, steps);
+}
+
+// ---------------------------------------------------------------------------------------
+// Encoding
+
+ResultCode CPQZComponent::Compress() {
+  if (m_coding != kCodingHuffman && m_coding != kCodingDeflate) return kUnsupportedVersion;
+  if (!RunSizeAlphabet::IsValid(m_block.Precision, m_block.MaxZeroRun)) return kInvalidValues;
+  if (const auto* steps = Steps(); steps != nullptr && steps->size() != Rows()) {
+    return kInvalidValues;
+  }
+  m_loaded = false;
+  m_bits.Clear();
+  m_deflate.clear();
+  m_block.StepCount = m_block.StepBits = 0;
+  m_block.BitsCount = m_block.BitsBits = 0;
+  m_block.HuffvalCount = m_block.HuffvalBits = 0;
+  try {
+    if (const ResultCode code = Quantize(); code != kSuccess) return code;
+    if (const ResultCode code = StoreSteps(); code != kSuccess) return code;
+    if (const ResultCode code = Predict(); code != kSuccess) return code;
+    if (m_coding == kCodingHuffman) return EncodeSymbols();
+    // Coding 1: the StepTable alone, padded to whole bytes, then the zlib stream.
+    if (const ResultCode code = DeflateValues(*this, m_deflate); code != kSuccess) return code;
+    if (m_bits.Length() + m_deflate.size() > kMaxPayload) return kInvalidValues;
+  } catch (const Tarn::MatrixException&) {
+    return kNoMemory;
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+  return kSuccess;
+}
+
+ResultCode CPQZComponent::EncodeSymbols() {
+  const RunSizeAlphabet alphabet(m_block.Precision, m_block.MaxZeroRun);
+  // First walk: symbol frequencies; it also refuses values the alphabet cannot hold before
+  // anything is written.
+  std::vector<std::uint64_t> frequencies(alphabet.Size(), 0);
+  const auto count = [&frequencies](std::uint32_t symbol, std::uint32_t, int) {
+    ++frequencies[symbol];
+    return kSuccess;
+  };
+  for (std::uint32_t r = 0; r < Rows(); ++r) {
+    if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, count); code != kSuccess) {
+      return code;
+    }
+  }
+  frequencies[alphabet.Reserved()] = 1;
+
+  HuffmanCode huffman;
+  if (const ResultCode code = huffman.Build(frequencies); code != kSuccess) return code;
+  if (const ResultCode code = StoreTable(huffman.Bits(), m_block.BitsCount, m_block.BitsBits);
+      code != kSuccess) {
+    return code;
+  }
+  if (const ResultCode code =
+          StoreTable(huffman.Huffval(), m_block.HuffvalCount, m_block.HuffvalBits);
+      code != kSuccess) {
+    return code;
+  }
+
+  // Second walk: each symbol's code word followed by its extra bits.
+  const auto emit = [this, &huffman](std::uint32_t symbol, std::uint32_t extra, int size) {
+    const HuffmanCodeWord& word = huffman.CodeWord(symbol);
+    if (word.length == 0) return kValueNotFound;  // every used symbol has a code
+    if (const ResultCode code = m_bits.Write(word.code, word.length); code != kSuccess) {
+      return code;
+    }
+    return m_bits.Write(extra, size);
+  };
+  for (std::uint32_t r = 0; r < Rows(); ++r) {
+    if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, emit); code != kSuccess) {
+      return code;
+    }
+  }
+  if (m_bits.Length() > kMaxPayload) return kInvalidValues;
+  return kSuccess;
+}
+
+ResultCode CPQZComponent::Write(std::FILE* file) const {
+  if (m_coding != kCodingHuffman && m_coding != kCodingDeflate) return kUnsupportedVersion;
+  std::uint8_t head[kSectionHeadSize];
+  const std::int32_t fields[10] = {m_coding,
+                                   static_cast<std::int32_t>(PayloadLength()),
+                                   m_block.StepCount,
+                                   m_block.StepBits,
+                                   m_block.BitsCount,
+                                   m_block.BitsBits,
+                                   m_block.HuffvalCount,
+                                   m_block.HuffvalBits,
+                                   m_block.Precision,
+                                   m_block.MaxZeroRun};
+  for (int i = 0; i < 10; ++i) StoreLeInt32(head + 4 * i, fields[i]);
+  if (const ResultCode code = WriteBytes(file, head, sizeof head); code != kSuccess) return code;
+  if (const ResultCode code = WriteBytes(file, m_bits.Data(), m_bits.Length()); code != kSuccess) {
+    return code;
+  }
+  if (m_coding == kCodingDeflate) return WriteBytes(file, m_deflate.data(), m_deflate.size());
+  return kSuccess;
+}
+
+// ---------------------------------------------------------------------------------------
+// Decoding
+
+ResultCode CPQZComponent::CheckBlock(std::int32_t coding, std::int32_t payloadLength,
+                                     const SectionBlock& b) const {
+  if (payloadLength < 0) return kReadFailed;
+  const std::int32_t counts[] = {b.StepCount, b.BitsCount, b.HuffvalCount};
+  const std::int32_t widths[] = {b.StepBits, b.BitsBits, b.HuffvalBits};
+  for (int i = 0; i < 3; ++i) {
+    if (counts[i] < 0 || widths[i] < 0 || widths[i] > BitStream::kMaxBits) return kReadFailed;
+  }
+  // One step per row for the components that keep steps, none for the others: a table
+  // with fewer entries would leave rows without a step at Dequantize.
+  const std::uint64_t expectedSteps = Steps() != nullptr ? m_shapeRows : 0;
+  if (static_cast<std::uint64_t>(b.StepCount) != expectedSteps) return kReadFailed;
+  const std::uint64_t payloadBits = std::uint64_t(payloadLength) * 8;
+  if (std::uint64_t(b.StepCount) * std::uint64_t(b.StepBits) > payloadBits) return kReadFailed;
+  if (coding == kCodingHuffman) {
+    if (!RunSizeAlphabet::IsValid(b.Precision, b.MaxZeroRun)) return kReadFailed;
+    // A BITS list of zero-width entries has no code at all.
+    if (b.BitsCount < 2 || b.BitsBits == 0) return kReadFailed;
+    const std::uint64_t tableBits = std::uint64_t(b.StepCount) * std::uint64_t(b.StepBits) +
+                                    std::uint64_t(b.BitsCount) * std::uint64_t(b.BitsBits) +
+                                    std::uint64_t(b.HuffvalCount) * std::uint64_t(b.HuffvalBits);
+    if (tableBits > payloadBits) return kReadFailed;
+  }
+  return kSuccess;
+}
+
+ResultCode CPQZComponent::CheckShape(std::int32_t coding, std::uint64_t payloadLength,
+                                     std::uint64_t tableBytes, std::uint64_t fileLength) const {
+  const std::uint64_t values = std::uint64_t{m_shapeRows} * m_shapeColumns;
+  if (coding == kCodingDeflate) {
+    // Inflate cannot produce more than kMaxInflateRatio bytes per stream byte.
+    const std::uint64_t streamBytes = payloadLength - tableBytes;
+    return values * 4 <= streamBytes * kMaxInflateRatio ? kSuccess : kReadFailed;
+  }
+  // Every row ends in a code word of at least one bit.
+  if (m_shapeRows > payloadLength * 8) return kReadFailed;
+  constexpr std::uint64_t kPerByte = 8 * kMaxValuesPerFileBit;
+  return (values + kPerByte - 1) / kPerByte <= fileLength ? kSuccess : kReadFailed;
+}
+
+ResultCode CPQZComponent::Read(std::FILE* file) {
+  if (m_shapeRows == 0 || m_shapeColumns == 0) return kNotReady;
+  m_loaded = false;
+  m_bits.Clear();
+  m_deflate.clear();
+  Resize(0, 0);
+
+  std::uint8_t head[kSectionHeadSize];
+  if (std::fread(head, 1, sizeof head, file) != sizeof head) return kReadFailed;
+  const std::int32_t coding = LoadLeInt32(head);
+  const std::int32_t payloadLength = LoadLeInt32(head + 4);
+  SectionBlock block;
+  std::int32_t* fields[8] = {&block.StepCount, &block.StepBits,     &block.BitsCount,
+                             &block.BitsBits,  &block.HuffvalCount, &block.HuffvalBits,
+                             &block.Precision, &block.MaxZeroRun};
+  for (int i = 0; i < 8; ++i) *fields[i] = LoadLeInt32(head + 8 + 4 * i);
+  if (coding != kCodingHuffman && coding != kCodingDeflate) return kUnsupportedVersion;
+  if (const ResultCode code = CheckBlock(coding, payloadLength, block); code != kSuccess) {
+    return code;
+  }
+
+  const std::uint64_t length = static_cast<std::uint64_t>(payloadLength);
+  const std::uint64_t tableBits = std::uint64_t(block.StepCount) * std::uint64_t(block.StepBits);
+  const std::uint64_t tableBytes = coding == kCodingDeflate ? (tableBits + 7) / 8 : 0;
+  // The file's whole length is the budget of Coding 0 (see kMaxValuesPerFileBit); a stream
+  // that cannot tell its length offers only this section.
+  const std::uint64_t fileLength =
+      StreamLength(file).value_or(std::uint64_t{kSectionHeadSize} + length);
+  if (const ResultCode code = CheckShape(coding, length, tableBytes, fileLength);
+      code != kSuccess) {
+    return code;
+  }
+
+  if (coding == kCodingHuffman) {
+    if (const ResultCode code = m_bits.Load(file, payloadLength); code != kSuccess) return code;
+  } else {
+    const auto table = static_cast<std::uint32_t>(tableBytes);
+    if (const ResultCode code = m_bits.Load(file, table); code != kSuccess) return code;
+    if (const ResultCode code = ReadBytes(file, length - table, m_deflate); code != kSuccess) {
+      return code;
+    }
+  }
+  try {
+    Resize(m_shapeRows, m_shapeColumns);
+  } catch (const Tarn::MatrixException&) {
+    return kNoMemory;
+  }
+  m_coding = coding;
+  m_block = block;
+  m_loaded = true;
+  return kSuccess;
+}
+
+ResultCode CPQZComponent::Expand(bool dequantize) {
+  if (!m_loaded) return kNotReady;
+  m_bits.Rewind();
+  try {
+    if (const ResultCode code = LoadSteps(); code != kSuccess) return code;
+    const ResultCode decoded = m_coding == kCodingDeflate
+                                   ? InflateValues(m_deflate.data(), m_deflate.size(), *this)
+                                   : DecodeSymbols();
+    if (decoded != kSuccess) return decoded;
+    if (const ResultCode code = Unpredict(); code != kSuccess) return code;
+    if (dequantize) return Dequantize();
+  } catch (const Tarn::MatrixException&) {
+    return kNoMemory;
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+  return kSuccess;
+}
+
+ResultCode CPQZComponent::DecodeSymbols() {
+  const RunSizeAlphabet alphabet(m_block.Precision, m_block.MaxZeroRun);
+  std::vector<std::uint32_t> bits;
+  if (const ResultCode code = LoadTable(m_block.BitsCount, m_block.BitsBits, bits);
+      code != kSuccess) {
+    return code;
+  }
+  // HUFFVAL has one entry per symbol of the alphabet; the first sum(BITS) are the symbols
+  // that have codes and must be distinct symbols of this alphabet.
+  if (static_cast<std::uint64_t>(m_block.HuffvalCount) != alphabet.Size()) return kReadFailed;
+  std::uint64_t codes = 0;
+  for (const std::uint32_t n : bits) codes += n;
+  if (codes > static_cast<std::uint64_t>(m_block.HuffvalCount) ||
+      codes > (std::uint64_t{1} << kMaxHuffmanCodeLength)) {
+    return kReadFailed;
+  }
+  std::vector<std::uint32_t> huffval;
+  if (const ResultCode code =
+          LoadTable(static_cast<std::int32_t>(codes), m_block.HuffvalBits, huffval);
+      code != kSuccess) {
+    return code;
+  }
+  std::vector<bool> seen(alphabet.Size(), false);
+  for (const std::uint32_t symbol : huffval) {
+    if (symbol >= alphabet.Size() || seen[symbol]) return kReadFailed;
+    seen[symbol] = true;
+  }
+  const std::uint64_t unused = std::uint64_t(m_block.HuffvalCount) - codes;
+  if (const ResultCode code = m_bits.Skip(unused * std::uint64_t(m_block.HuffvalBits));
+      code != kSuccess) {
+    return code;
+  }
+  HuffmanDecoder decoder;
+  if (const ResultCode code = decoder.Build(bits, huffval); code != kSuccess) return code;
+
+  using Kind = RunSizeSymbol::Kind;
+  const std::uint32_t columns = Columns();
+  for (std::uint32_t r = 0; r < Rows(); ++r) {
+    double* row = Row(r);
+    std::uint32_t e = 0;
+    while (e < columns) {
+      std::uint32_t symbol;
+      if (const ResultCode code = decoder.Decode(m_bits, symbol); code != kSuccess) return code;
+      const RunSizeSymbol s = alphabet.Interpret(symbol);
+      if (s.kind == Kind::kEndOfRow) {
+        std::fill(row + e, row + columns, 0.0);
+        break;
+      }
+      if (s.kind == Kind::kReserved) return kReadFailed;
+      // A run may not pass the end of the row; a value needs one more place after it.
+      const std::uint32_t room = columns - e;
+      if (s.kind == Kind::kZeroRun ? s.run > room : s.run >= room) return kReadFailed;
+      std::fill(row + e, row + e + s.run, 0.0);
+      e += s.run;
+      if (s.kind == Kind::kValue) {
+        std::uint32_t extra;
+        if (const ResultCode code = m_bits.Read(s.size, extra); code != kSuccess) return code;
+        row[e++] = static_cast<double>(ExtendValue(extra, s.size));
+      }
+    }
+  }
+  return kSuccess;
+}
+
+}  // namespace orvane

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "foundation/matrix.h"
+#include "foundation/result_code.h"
+#include "pqz/bit_stream.h"
+#include "pqz/pqz_header.h"
+
+namespace orvane {
+
+/// `Coding` of a section: run/size symbols under a canonical Huffman code.
+inline constexpr std::int32_t kCodingHuffman = 0;
+/// `Coding` of a section: the values as int32 in a zlib stream.
+inline constexpr std::int32_t kCodingDeflate = 1;
+
+/// The eight int32 fields stored after a section's Coding and payload length, in file order.
+/// The three tables (StepTable, BITS, HUFFVAL) are each stored as `count` entries of `bits`
+/// bits, `bits` being the bit length of the largest entry.
+struct SectionBlock {
+  std::int32_t StepCount = 0;
+  std::int32_t StepBits = 0;
+  std::int32_t BitsCount = 0;
+  std::int32_t BitsBits = 0;
+  std::int32_t HuffvalCount = 0;
+  std::int32_t HuffvalBits = 0;
+  std::int32_t Precision = 0;   ///< P, the magnitude classes of the run/size symbols
+  std::int32_t MaxZeroRun = 0;  ///< R, the longest zero run of one symbol
+};
+
+/// One of the three matrices of a PQZ file together with its section coding: the component
+/// is itself the matrix. Encoding: fill the matrix, set up the subclass, Compress, then Write
+/// after the header. Decoding: SizeFromHeader, Read, then Expand.
+///
+/// The six virtual operations are the steps a subclass changes; here each does nothing and
+/// returns 0. Every operation returns the first failure of its steps and runs no further.
+class CPQZComponent : public Tarn::Matrix<double> {
+ public:
+  CPQZComponent() = default;
+  ~CPQZComponent() override = default;
+
+  /// Multiplies back by the quantisation steps (decoding).
+  virtual ResultCode Dequantize() { return kSuccess; }
+  /// Reads the StepTable from the bit stream.
+  virtual ResultCode LoadSteps() { return kSuccess; }
+  /// Quantises the values before coding.
+  virtual ResultCode Quantize() { return kSuccess; }
+  /// Undoes Predict.
+  virtual ResultCode Unpredict() { return kSuccess; }
+  /// Writes the StepTable to the bit stream.
+  virtual ResultCode StoreSteps() { return kSuccess; }
+  /// Replaces values by their differences from a prediction, in place.
+  virtual ResultCode Predict() { return kSuccess; }
+
+  /// Keeps a copy of the header and the matrix shape it implies (CAverage 3 x G, CBase
+  /// D x 3N, CCoeff G x D). 21 for a header whose sizes cannot describe an image. The
+  /// storage itself is allocated by Read, once the section has shown that it can fill it.
+  ResultCode SizeFromHeader(const PqzHeader& header);
+
+  /// Quantize, StoreSteps, Predict, then codes the matrix into the section payload under
+  /// Coding 0 or 1 (16 for any other). 22 for values the coding cannot hold: not finite,
+  /// a magnitude of more than P bits under Coding 0 (it would decode as another symbol),
+  /// outside int32 under Coding 1; also for P outside 1..32, R below 1, or a StepTable that
+  /// does not have one entry per row. 9 when deflate fails, 7 when memory runs out.
+  ResultCode Compress();
+
+  /// Writes the section: Coding, payload length, the block, the payload. 16 for a Coding
+  /// other than 0 and 1, 15 on a short write.
+  ResultCode Write(std::FILE* file) const;
+
+  /// Reads a section written by Write (after SizeFromHeader; 23 before). 14 for a short
+  /// read or a section that cannot be right: negative lengths, table widths above 32 bits,
+  /// a StepTable without exactly one entry per row, P or R out of range, or a matrix larger
+  /// than the payload can code (see the source for the bounds). 16 for an unknown Coding.
+  /// The matrix is allocated only after these checks; 7 when that fails.
+  ResultCode Read(std::FILE* file);
+
+  /// Decodes the payload into the matrix: LoadSteps, the values (inflate, or the BITS and
+  /// HUFFVAL lists and the symbols), Unpredict, and Dequantize when `dequantize` is set.
+  /// 14 for corrupt tables or symbols (lists that cannot form a prefix code or do not
+  /// match each other, a code longer than any in the table, a run past the end of a row),
+  /// 12 for a bad zlib stream, 4 when the symbols run past the buffer, 23 before Read.
+  ResultCode Expand(bool dequantize);
+
+  /// 40 + payload length: the bytes Write writes.
+  std::uint32_t StoredSize() const { return kSectionHeadSize + PayloadLength(); }
+  std::uint32_t PayloadLength() const;
+
+  std::int32_t Coding() const { return m_coding; }
+  /// Chooses the coding for Compress (tests and benchmarks; the encoder writes 0).
+  void SetCoding(std::int32_t coding) { m_coding = coding; }
+  const PqzHeader& Header() const { return m_header; }
+  const SectionBlock& Block() const { return m_block; }
+
+ protected:
+  /// The matrix shape for a header that CheckPqzHeaderSizes accepts.
+  virtual void ShapeFromHeader(const PqzHeader& header, std::uint32_t& rows,
+                               std::uint32_t& columns) const = 0;
+  /// The StepTable of the subclasses that keep one (one entry per row), else nullptr.
+  virtual const std::vector<std::uint32_t>* Steps() const { return nullptr; }
+
+  /// Sets P and R of the block for the next Compress.
+  void SetCodingParameters(std::int32_t precision, std::int32_t maxZeroRun);
+
+  /// Writes `steps` as the stored StepTable (count and width into the block).
+  ResultCode StoreStepTable(const std::vector<std::uint32_t>& steps);
+  /// Reads the stored StepTable into `steps`.
+  ResultCode LoadStepTable(std::vector<std::uint32_t>& steps);
+
+ private:
+  ResultCode StoreTable(const std::vector<std::uint32_t>& values, std::int32_t& count,
+                        std::int32_t& bits);
+  ResultCode LoadTable(std::int32_t count, std::int32_t bits, std::vector<std::uint32_t>& out);
+  ResultCode EncodeSymbols();
+  ResultCode DecodeSymbols();
+  ResultCode CheckBlock(std::int32_t coding, std::int32_t payloadLength,
+                        const SectionBlock& block) const;
+  ResultCode CheckShape(std::int32_t coding, std::uint64_t payloadLength, std::uint64_t tableBytes,
+                        std::uint64_t fileLength) const;
+
+  std::int32_t m_coding = kCodingHuffman;
+  SectionBlock m_block;
+  PqzHeader m_header;
+  BitStream m_bits;  ///< the whole Coding 0 payload, or the Coding 1 StepTable bytes
+  std::vector<std::uint8_t> m_deflate;  ///< the zlib stream of Coding 1
+  std::uint32_t m_shapeRows = 0;        ///< from SizeFromHeader
+  std::uint32_t m_shapeColumns = 0;
+  bool m_loaded = false;  ///< a payload is ready for Expand
+};
+
+}  // namespace orvane
