@@ -73,8 +73,11 @@ class CPQZComponent : public Tarn::Matrix<double> {
   /// Reads a section written by Write (after SizeFromHeader; 23 before). 14 for a short
   /// read or a section that cannot be right: negative lengths, table widths above 32 bits,
   /// a StepTable without exactly one entry per row, P or R out of range, or a matrix larger
-  /// than the payload can code (see the source for the bounds). 16 for an unknown Coding.
-  /// The matrix is allocated only after these checks; 7 when that fails.
+  /// than the section can fill: under Coding 1 more int32 bytes than 1032 per zlib byte;
+  /// under Coding 0 more rows than payload bits (each row costs a code word) or more values
+  /// than 256 per bit of the whole file (an all-zero row is one bit however long, so its
+  /// length must be paid for by the rest of the file). 16 for an unknown Coding. The matrix
+  /// is allocated only after these checks; 7 when that fails.
   ResultCode Read(std::FILE* file);
 
   /// Decodes the payload into the matrix: LoadSteps, the values (inflate, or the BITS and
