@@ -1,0 +1,111 @@
+// Coding and decoding speed of a coefficient matrix of a realistic size (16384 patches x 96
+// bases) under both section codings, in MB/s of the int32 values the matrix stands for. The
+// plain conversion of the same values to int32 runs beside them as the reference, so the
+// ratio holds on a busy machine too.
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+#include <benchmark/benchmark.h>
+
+#include "pqz/coeff.h"
+#include "pqz/encoding_parameters.h"
+#include "pqz/pqz_header.h"
+
+namespace {
+
+using namespace orvane;
+
+constexpr std::uint32_t kPatches = 16384;
+constexpr std::uint32_t kBases = 96;
+constexpr double kInputBytes = double{kPatches} * kBases * 4;
+
+// Coefficients fall off with the basis index as those of bases sorted by decreasing norm do:
+// Laplacian values whose scale halves every 12 bases, so the later columns are mostly zero.
+const Tarn::Matrix<double>& Coefficients() {
+  static const Tarn::Matrix<double> matrix = [] {
+    std::mt19937 rng(2024);
+    std::exponential_distribution<double> magnitude(1.0);
+    std::bernoulli_distribution negative(0.5);
+    Tarn::Matrix<double> m(kPatches, kBases);
+    for (std::uint32_t r = 0; r < kPatches; ++r) {
+      for (std::uint32_t d = 0; d < kBases; ++d) {
+        const double scale = 600.0 * std::exp2(-static_cast<double>(d) / 12.0);
+        const double v = std::trunc(magnitude(rng) * scale);
+        m(r, d) = negative(rng) ? -v : v;
+      }
+    }
+    return m;
+  }();
+  return matrix;
+}
+
+void ReportRate(benchmark::State& state) {
+  state.counters["MB/s"] = benchmark::Counter(
+      kInputBytes * static_cast<double>(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
+}
+
+void Prepare(CCoeff& coeff, std::int32_t coding) {
+  CompressionParameters p;  // P = 16, R = 16: the defaults
+  coeff.Setup(p);
+  coeff.SetCoding(coding);
+  static_cast<Tarn::Matrix<double>&>(coeff) = Coefficients();
+}
+
+void BM_Compress(benchmark::State& state) {
+  CCoeff coeff;
+  Prepare(coeff, static_cast<std::int32_t>(state.range(0)));
+  // The clamp of Compress leaves values within 16 bits unchanged, so the same matrix can be
+  // compressed again and again.
+  for (auto _ : state) {
+    if (coeff.Compress() != kSuccess) state.SkipWithError("Compress failed");
+    benchmark::DoNotOptimize(coeff.PayloadLength());
+  }
+  ReportRate(state);
+  state.counters["bytes/value"] = static_cast<double>(coeff.PayloadLength()) / (kPatches * kBases);
+}
+
+void BM_Expand(benchmark::State& state) {
+  CCoeff coeff;
+  Prepare(coeff, static_cast<std::int32_t>(state.range(0)));
+  std::FILE* file = std::tmpfile();
+  if (coeff.Compress() != kSuccess || coeff.Write(file) != kSuccess) {
+    state.SkipWithError("cannot write the section");
+  }
+  std::rewind(file);
+  PqzHeader header;
+  header.ImageWidth = kPatches * 8;
+  header.ImageHeight = 8;
+  header.PatchWidth = 8;
+  header.PatchHeight = 8;
+  header.Dimension = kBases;
+  CCoeff back;
+  if (back.SizeFromHeader(header) != kSuccess || back.Read(file) != kSuccess) {
+    state.SkipWithError("cannot read the section");
+  }
+  std::fclose(file);
+  // Expand decodes the loaded payload afresh each time.
+  for (auto _ : state) {
+    if (back.Expand(true) != kSuccess) state.SkipWithError("Expand failed");
+    benchmark::DoNotOptimize(back.Data());
+  }
+  ReportRate(state);
+}
+
+// Reference: converting the values to int32, the least any coding must do with them.
+void BM_ConvertToInt32(benchmark::State& state) {
+  const Tarn::Matrix<double>& m = Coefficients();
+  std::vector<std::int32_t> out(m.Count());
+  for (auto _ : state) {
+    for (std::uint32_t i = 0; i < m.Count(); ++i) out[i] = static_cast<std::int32_t>(m.Data()[i]);
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  ReportRate(state);
+}
+
+BENCHMARK(BM_Compress)->ArgName("Coding")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Expand)->ArgName("Coding")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertToInt32)->Unit(benchmark::kMillisecond);
+
+}  // namespace
