@@ -1,0 +1,127 @@
+// Full decode and preview of a 12-megapixel PQZ file made from a real photo, in megapixels per
+// second, next to Qt's JPEG decode of the same picture in full and scaled to 1/8 while reading
+// (how a thumbnail of an ordinary photo is best made), all in one run.
+//
+// The photo (coffee.png from the fetched set, 600 x 400) is scaled up to 4242 x 2828 with Qt's
+// smooth scaling and encoded once with the default parameters; the PQZ file and a JPEG of
+// quality 90 of the same pixels are kept in the build folder for later runs.
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <filesystem>
+#include <string>
+
+#include <benchmark/benchmark.h>
+
+#include "bench_support.h"
+#include "imaging/qt_image.h"
+
+namespace {
+
+using orvane::CImageEx;
+using orvane::bench::StageSeconds;
+
+constexpr int kWidth = 4242;
+constexpr int kHeight = 2828;
+const std::string kCache = ORVANE_BENCH_CACHE;
+const std::string kPqz = kCache + "/coffee-4242x2828-defaults.pqz";
+const std::string kJpeg = kCache + "/coffee-4242x2828-q90.jpg";
+
+// Makes the two cached files when they are missing; false when the photo cannot be had.
+bool EnsureFiles() {
+  static const bool ready = [] {
+    if (std::filesystem::exists(kPqz) && std::filesystem::exists(kJpeg)) return true;
+    CImageEx photo;
+    if (!orvane::bench::LoadPhoto("coffee.png", kWidth, kHeight, photo)) return false;
+    const std::string pqzTemp = kPqz + ".new", jpegTemp = kJpeg + ".new";
+    if (orvane::bench::EncodeQuietly(photo, orvane::EncodingParameters{}, pqzTemp) != 0) {
+      return false;
+    }
+    QImageWriter writer(QString::fromStdString(jpegTemp), "jpeg");
+    writer.setQuality(90);
+    if (!writer.write(orvane::ToQImage(photo))) return false;
+    std::filesystem::rename(pqzTemp, kPqz);
+    std::filesystem::rename(jpegTemp, kJpeg);
+    return true;
+  }();
+  return ready;
+}
+
+void SetMegapixels(benchmark::State& state) {
+  state.counters["Mpixel/s"] =
+      benchmark::Counter(1e-6 * kWidth * kHeight * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate);
+}
+
+// The decoder's own stage seconds, averaged over the iterations.
+void AddStages(benchmark::State& state, const StageSeconds& total) {
+  for (const auto& [label, seconds] : total) {
+    state.counters[label + " s"] = seconds / static_cast<double>(state.iterations());
+  }
+}
+
+void Accumulate(StageSeconds& total, const StageSeconds& one) {
+  if (total.empty()) {
+    total = one;
+    return;
+  }
+  for (std::size_t i = 0; i < total.size() && i < one.size(); ++i) total[i].second += one[i].second;
+}
+
+void BM_PqzDecodeFull(benchmark::State& state) {
+  if (!EnsureFiles()) return state.SkipWithError("photo or cached files not available");
+  StageSeconds total;
+  for (auto _ : state) {
+    CImageEx image;
+    StageSeconds stages;
+    if (orvane::bench::DecodeQuietly(kPqz, image, false, &stages) != 0) {
+      return state.SkipWithError("decode failed");
+    }
+    Accumulate(total, stages);
+    benchmark::DoNotOptimize(image.GetBits());
+  }
+  SetMegapixels(state);
+  AddStages(state, total);
+}
+BENCHMARK(BM_PqzDecodeFull)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void BM_PqzPreview(benchmark::State& state) {
+  if (!EnsureFiles()) return state.SkipWithError("photo or cached files not available");
+  for (auto _ : state) {
+    CImageEx image;
+    if (orvane::bench::DecodeQuietly(kPqz, image, true) != 0) {
+      return state.SkipWithError("preview failed");
+    }
+    benchmark::DoNotOptimize(image.GetBits());
+  }
+  SetMegapixels(state);
+}
+BENCHMARK(BM_PqzPreview)->Unit(benchmark::kMillisecond);
+
+// Qt's JPEG reader; the argument is the scale divisor (1: full size, 8: 1/8 on each side, which
+// the JPEG decoder does while decoding).
+void BM_QtJpegDecode(benchmark::State& state) {
+  if (!EnsureFiles()) return state.SkipWithError("photo or cached files not available");
+  const int divisor = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    QImageReader reader(QString::fromStdString(kJpeg));
+    if (divisor != 1) reader.setScaledSize(QSize(kWidth / divisor, kHeight / divisor));
+    const QImage image = reader.read();
+    if (image.isNull()) return state.SkipWithError("JPEG decode failed");
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  SetMegapixels(state);
+}
+BENCHMARK(BM_QtJpegDecode)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
+
+void BM_FileSizes(benchmark::State& state) {
+  if (!EnsureFiles()) return state.SkipWithError("photo or cached files not available");
+  for (auto _ : state) benchmark::DoNotOptimize(kPqz.size());
+  const double pixels = double(kWidth) * kHeight;
+  state.counters["pqz bpp"] = 8.0 * double(std::filesystem::file_size(kPqz)) / pixels;
+  state.counters["jpeg90 bpp"] = 8.0 * double(std::filesystem::file_size(kJpeg)) / pixels;
+}
+BENCHMARK(BM_FileSizes)->Iterations(1);
+
+}  // namespace
