@@ -56,16 +56,7 @@ CImageEx::CImageEx(CImageEx&& other) noexcept { *this = std::move(other); }
 
 CImageEx& CImageEx::operator=(CImageEx&& other) noexcept {
   if (this != &other) {
-    m_nImageType = other.m_nImageType;
-    m_rcDraw = other.m_rcDraw;
-    m_pBitmap = std::move(other.m_pBitmap);
-    m_pBits = other.m_pBits;
-    m_pPalette = other.m_pPalette;
-    m_nWidth = other.m_nWidth;
-    m_nHeight = other.m_nHeight;
-    m_nPitch = other.m_nPitch;
-    m_nBPP = other.m_nBPP;
-    m_bHasAlpha = other.m_bHasAlpha;
+    CopyFrom(other);  // shares the bitmap; releasing the source's share makes it a move
     other.Destroy();
   }
   return *this;

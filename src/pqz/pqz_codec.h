@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdio>
 #include <string>
 
@@ -48,6 +49,9 @@ class PqzCodec {
   const EncodingParameters& Parameters() const { return m_parameters; }
 
  private:
+  /// The three components in file order: averages, bases, coefficients.
+  std::array<CPQZComponent*, 3> Components() { return {&m_average, &m_base, &m_coeff}; }
+
   // Encoder stages.
   ResultCode SetBases(const PatchMatrix& patches);
   ResultCode PreConvert(Tarn::Matrix<double>& projection);

@@ -38,23 +38,17 @@ ResultCode CreateTarget(CImageEx& image, int width, int height, ResultCode failu
 ResultCode PqzCodec::ReadSections(const std::string& path) {
   FilePtr file;
   if (const ResultCode rc = OpenWithHeader(path, file, m_header); rc != kSuccess) return rc;
-  for (CPQZComponent* component :
-       {static_cast<CPQZComponent*>(&m_average), static_cast<CPQZComponent*>(&m_base),
-        static_cast<CPQZComponent*>(&m_coeff)}) {
+  for (CPQZComponent* component : Components()) {
     if (const ResultCode rc = component->SizeFromHeader(m_header); rc != kSuccess) return rc;
   }
-  for (CPQZComponent* component :
-       {static_cast<CPQZComponent*>(&m_average), static_cast<CPQZComponent*>(&m_base),
-        static_cast<CPQZComponent*>(&m_coeff)}) {
+  for (CPQZComponent* component : Components()) {
     if (const ResultCode rc = component->Read(file.get()); rc != kSuccess) return rc;
   }
   return kSuccess;
 }
 
 ResultCode PqzCodec::ExpandSections() {
-  for (CPQZComponent* component :
-       {static_cast<CPQZComponent*>(&m_average), static_cast<CPQZComponent*>(&m_base),
-        static_cast<CPQZComponent*>(&m_coeff)}) {
+  for (CPQZComponent* component : Components()) {
     if (const ResultCode rc = component->Expand(true); rc != kSuccess) return rc;
   }
   return kSuccess;

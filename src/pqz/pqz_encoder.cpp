@@ -91,9 +91,7 @@ ResultCode PqzCodec::Multiply(const PatchMatrix& patches, const Tarn::Matrix<dou
 }
 
 ResultCode PqzCodec::CompressComponents() {
-  for (CPQZComponent* component :
-       {static_cast<CPQZComponent*>(&m_average), static_cast<CPQZComponent*>(&m_base),
-        static_cast<CPQZComponent*>(&m_coeff)}) {
+  for (CPQZComponent* component : Components()) {
     if (const ResultCode rc = component->Compress(); rc != kSuccess) return rc;
   }
   return kSuccess;
@@ -101,9 +99,7 @@ ResultCode PqzCodec::CompressComponents() {
 
 ResultCode PqzCodec::WriteSections(std::FILE* file) {
   if (const ResultCode rc = WritePqzHeader(file, m_header); rc != kSuccess) return rc;
-  for (const CPQZComponent* component :
-       {static_cast<const CPQZComponent*>(&m_average), static_cast<const CPQZComponent*>(&m_base),
-        static_cast<const CPQZComponent*>(&m_coeff)}) {
+  for (CPQZComponent* component : Components()) {
     if (const ResultCode rc = component->Write(file); rc != kSuccess) return rc;
   }
   return kSuccess;
