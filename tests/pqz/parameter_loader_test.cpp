@@ -273,18 +273,25 @@ TEST_F(ConfigFile, BrokenFilesLoadWithoutCrashingAndAreRefused) {
   }
 }
 
+// An absolute directory of `length` characters: "/" followed by `length - 1` copies of `c`.
+std::string Directory(std::size_t length, char c) {
+  std::string path(length, c);
+  path[0] = '/';
+  return path;
+}
+
 TEST(ConfigFilePath, FollowsTheLengthRules) {
   EXPECT_EQ(BuildConfigFilePath("/opt/orvane", "/home/u"), "/opt/orvane/config.ini");
   EXPECT_EQ(BuildConfigFilePath("/", "/home/u"), "/config.ini");
   EXPECT_EQ(BuildConfigFilePath("", "/home/u"), "/home/u/config.ini");
   EXPECT_EQ(BuildConfigFilePath("", ""), "");
   // 249 characters, a separator and "config.ini" make exactly 260.
-  const std::string fits = "/" + std::string(248, 'd');
+  const std::string fits = Directory(249, 'd');
   EXPECT_EQ(BuildConfigFilePath(fits, "/cwd"), fits + "/config.ini");
-  EXPECT_EQ(BuildConfigFilePath(fits + "d", "/cwd"), "");
+  EXPECT_EQ(BuildConfigFilePath(Directory(250, 'd'), "/cwd"), "");
   // A program directory past the limit falls back to the current directory.
-  EXPECT_EQ(BuildConfigFilePath("/" + std::string(260, 'd'), "/cwd"), "/cwd/config.ini");
-  EXPECT_EQ(BuildConfigFilePath("/" + std::string(260, 'd'), "/" + std::string(260, 'c')), "");
+  EXPECT_EQ(BuildConfigFilePath(Directory(261, 'd'), "/cwd"), "/cwd/config.ini");
+  EXPECT_EQ(BuildConfigFilePath(Directory(261, 'd'), Directory(261, 'c')), "");
 }
 
 TEST(ConfigFilePath, LiesBesideTheRunningProgram) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -79,7 +80,7 @@ struct RawSection {
   std::int32_t payloadLength = 0;
 
   std::vector<std::uint8_t> Bytes() const {
-    std::vector<std::uint8_t> out(kSectionHeadSize);
+    std::vector<std::uint8_t> out(kSectionHeadSize + payload.size());
     const std::int32_t fields[10] = {
         coding,
         statePayloadLength ? payloadLength : std::int32_t(payload.size()),
@@ -92,7 +93,7 @@ struct RawSection {
         block.Precision,
         block.MaxZeroRun};
     for (int i = 0; i < 10; ++i) StoreLeInt32(out.data() + 4 * i, fields[i]);
-    out.insert(out.end(), payload.begin(), payload.end());
+    std::copy(payload.begin(), payload.end(), out.begin() + kSectionHeadSize);
     return out;
   }
 };
