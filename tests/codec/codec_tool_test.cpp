@@ -1,5 +1,5 @@
 // The pqz tool run as a process: exit codes and catalogue messages of failures, the encode
-// and decode round trip, --config and --method.
+// and decode round trip, --config and --method, and the search.
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "codec_test_files.h"
+#include "console_lines.h"
 #include "imaging/image_ex.h"
 #include "imaging/image_file.h"
 #include "scoped_temp_dir.h"
@@ -240,6 +241,39 @@ TEST_F(CodecToolTest, InputThatIsNoImageFailsWith8AndWritesNothing) {
   EXPECT_EQ(r.exitCode, 8);
   EXPECT_EQ(r.err, "Cannot open file.\n");
   EXPECT_FALSE(std::filesystem::exists(pqz));
+}
+
+TEST_F(CodecToolTest, SearchRanksTheQueryItselfFirstAndPrintsOneLinePerCandidate) {
+  const std::filesystem::path folder = PathOf("library");
+  std::filesystem::create_directory(folder);
+  for (const char* name : {"chelsea", "coffee", "rocket"}) {
+    const std::string photo = std::string(ORVANE_TEST_DATA_DIR) + "/photos/" + name + ".png";
+    const ToolRun r =
+        Pqz({"encode", QString::fromStdString(photo), Q(folder / (std::string(name) + ".pqz"))});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+  // Ordinary images in the folder are listed but are no candidates.
+  std::filesystem::copy_file(kPhoto, folder / "chelsea.png");
+
+  for (const char* feature : {"block-mean", "histogram", "csd"}) {
+    const ToolRun r = Pqz({"search", Q(folder / "chelsea.pqz"), Q(folder), "--feature", feature});
+    ASSERT_EQ(r.exitCode, 0) << feature << ": " << r.err;
+    const std::vector<std::string> lines = test::Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_THAT(lines[0], testing::StartsWith("1 1.000000 "));
+    EXPECT_THAT(lines[0], testing::EndsWith("chelsea.pqz"));
+    EXPECT_THAT(lines[2], testing::StartsWith("3 "));
+  }
+}
+
+TEST_F(CodecToolTest, SearchWithoutCandidatesSaysSoAndFails) {
+  const std::filesystem::path folder = PathOf("photos");
+  std::filesystem::create_directory(folder);
+  std::filesystem::copy_file(kPhoto, folder / "chelsea.png");
+  const ToolRun r = Pqz({"search", Q(EncodedPhoto()), Q(folder)});
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_EQ(r.err, "Orvane supports PQZ files only!\n");
+  EXPECT_TRUE(r.out.empty());
 }
 
 }  // namespace
