@@ -105,20 +105,4 @@ ResultCode DecodeQuietly(const std::string& path, CImageEx& image, bool preview,
   return rc;
 }
 
-double Psnr(const CImageEx& a, const CImageEx& b) {
-  if (a.IsNull() || a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight()) return 0.0;
-  double sum = 0.0;
-  for (int y = 0; y < a.GetHeight(); ++y) {
-    for (int x = 0; x < a.GetWidth(); ++x) {
-      const std::uint32_t p = a.GetPixel(x, y), q = b.GetPixel(x, y);
-      for (int shift = 0; shift < 24; shift += 8) {
-        const double d = double((p >> shift) & 0xFF) - double((q >> shift) & 0xFF);
-        sum += d * d;
-      }
-    }
-  }
-  if (sum == 0.0) return INFINITY;
-  return 10.0 * std::log10(255.0 * 255.0 * 3.0 * a.GetWidth() * a.GetHeight() / sum);
-}
-
 }  // namespace orvane::bench

@@ -10,6 +10,7 @@
 
 #include "foundation/result_code.h"
 #include "imaging/image_ex.h"
+#include "imaging/image_psnr.h"
 #include "pqz/encoding_parameters.h"
 
 namespace orvane::bench {
@@ -51,8 +52,6 @@ ResultCode EncodeQuietly(const CImageEx& image, const EncodingParameters& parame
 ResultCode DecodeQuietly(const std::string& path, CImageEx& image, bool preview = false,
                          StageSeconds* stages = nullptr);
 
-/// PSNR in dB over the red, green and blue of two images of one size (0 for other sizes,
-/// infinity for equal images).
-double Psnr(const CImageEx& a, const CImageEx& b);
+using ::orvane::Psnr;
 
 }  // namespace orvane::bench

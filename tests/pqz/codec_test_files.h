@@ -15,6 +15,7 @@
 
 #include "foundation/matrix.h"
 #include "imaging/image_ex.h"
+#include "imaging/image_psnr.h"
 #include "pqz/average.h"
 #include "pqz/base.h"
 #include "pqz/coeff.h"
@@ -131,23 +132,6 @@ CImageEx MakeImage(int width, int height, Colour colour) {
   return image;
 }
 
-/// Peak signal-to-noise ratio in dB over the three channels of two images of one size;
-/// infinity for equal images, 0 for different sizes.
-inline double Psnr(const CImageEx& a, const CImageEx& b) {
-  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight() || a.IsNull()) return 0.0;
-  double sum = 0.0;
-  for (int y = 0; y < a.GetHeight(); ++y) {
-    for (int x = 0; x < a.GetWidth(); ++x) {
-      const std::uint32_t p = a.GetPixel(x, y), q = b.GetPixel(x, y);
-      for (int shift = 0; shift < 24; shift += 8) {
-        const double d = double((p >> shift) & 0xFF) - double((q >> shift) & 0xFF);
-        sum += d * d;
-      }
-    }
-  }
-  if (sum == 0.0) return INFINITY;
-  const double mse = sum / (3.0 * a.GetWidth() * a.GetHeight());
-  return 10.0 * std::log10(255.0 * 255.0 / mse);
-}
+using ::orvane::Psnr;
 
 }  // namespace orvane::codec_test
