@@ -3,11 +3,15 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <utility>
 
+#include "foundation/cancel_hook.h"
+#include "foundation/report_sink.h"
 #include "foundation/result_code.h"
 #include "pqz/average.h"
 #include "pqz/base.h"
 #include "pqz/coeff.h"
+#include "pqz/decode_limits.h"
 #include "pqz/encoding_parameters.h"
 #include "pqz/patch_matrix.h"
 #include "pqz/pqz_header.h"
@@ -19,11 +23,19 @@ class CImageEx;
 /// Encoder and decoder of PQZ files. A codec is made for one encoding or one decoding: it
 /// owns the parameters, the header and the three components of that one file.
 ///
-/// The codec reports its stages, parameters and sizes on standard output, as the batch tools
-/// and logs expect; it never shows anything to a user.
+/// The codec reports its stages, parameters and sizes to its report sink (standard output
+/// unless the caller gives another), as the batch tools and logs expect; it never shows
+/// anything to a user.
 class PqzCodec {
  public:
   PqzCodec();
+
+  /// Where the reports go from now on; the sink must outlive the codec's operations.
+  void SetReportSink(ReportSink& sink) { m_report = &sink; }
+  /// Asked between bands, stages and learning iterations; a cancelled operation returns 29.
+  void SetCancelHook(CancelHook hook) { m_cancel = std::move(hook); }
+  /// What a decode or preview may cost; files beyond it are refused with 7.
+  void SetDecodeLimits(const DecodeLimits& limits) { m_limits = limits; }
 
   /// Copies the three parameter groups, checks them (10, 20 or 17, see CheckParameters),
   /// sets the three components up for encoding (7 when memory runs out) and prints the
@@ -64,6 +76,12 @@ class PqzCodec {
   ResultCode ReadSections(const std::string& path);
   ResultCode ExpandSections();
 
+  ReportSink& Report() const { return *m_report; }
+  bool Canceled() const { return IsCanceled(m_cancel); }
+
+  ReportSink* m_report = &DefaultReportSink();
+  CancelHook m_cancel;
+  DecodeLimits m_limits;
   EncodingParameters m_parameters;
   PqzHeader m_header;
   CAverage m_average;

@@ -8,7 +8,7 @@
 
 #include "codec_test_files.h"
 #include "imaging/image_ex.h"
-#include "imaging/load_file.h"
+#include "imaging/loading/load_file.h"
 #include "scoped_temp_dir.h"
 
 namespace orvane {

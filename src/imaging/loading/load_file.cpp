@@ -1,4 +1,4 @@
-#include "imaging/load_file.h"
+#include "imaging/loading/load_file.h"
 
 #include "imaging/file_type.h"
 #include "imaging/image_ex.h"
