@@ -99,7 +99,8 @@ const Damage kDamages[] = {
        StoreLeInt32(reinterpret_cast<std::uint8_t*>(&b[32]), 1 << 30);
        StoreLeInt32(reinterpret_cast<std::uint8_t*>(&b[36]), 1 << 30);
      }},
-    {"TruncatedInTheBases", kSuccess, kReadFailed,
+    // Every reader refuses a file whose sections do not all lie whole where the header says.
+    {"TruncatedInTheBases", kReadFailed, kReadFailed,
      [](std::vector<char>& b) {
        b.resize(static_cast<std::size_t>(LoadLeInt32(reinterpret_cast<std::uint8_t*>(&b[36]))) +
                 50);
