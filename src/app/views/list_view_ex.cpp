@@ -31,6 +31,7 @@ CListViewEx::CListViewEx(QWidget* parent)
   setSelectionMode(QAbstractItemView::SingleSelection);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
   setDragEnabled(false);
 
   connect(this, &QListWidget::itemSelectionChanged, this, &CListViewEx::OnSelectionChanged);

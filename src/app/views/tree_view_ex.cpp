@@ -86,10 +86,13 @@ CTreeViewEx::CTreeViewEx(QWidget* parent) : QTreeWidget(parent) {
   LookUpRemovableVolumes();
 
   connect(this, &QTreeWidget::itemExpanded, this, &CTreeViewEx::Populate);
-  connect(this, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
-            if (current != nullptr) OnSelection(current);
-          });
+  // Selection, not the current item: the view makes its first item current when it first
+  // gets the focus, and that must not open the desktop.
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    if (!selected.isEmpty()) OnSelection(selected.front());
+  });
 }
 
 QString CTreeViewEx::PathOf(const QTreeWidgetItem* item) {
