@@ -60,6 +60,15 @@ inline BatchItem ItemOf(const std::filesystem::path& path) {
   return {name, path.string()};
 }
 
+/// `prefix`, the number and `extension` ("p3.png"), built without the concatenations GCC 12
+/// misreports.
+inline std::string NumberedName(const char* prefix, int number, const char* extension) {
+  std::string name = prefix;
+  name += std::to_string(number);
+  name += extension;
+  return name;
+}
+
 /// Every regular file below `dir`, as paths relative to it, sorted.
 inline std::vector<std::string> FilesBelow(const std::filesystem::path& dir) {
   std::vector<std::string> files;

@@ -129,9 +129,10 @@ TEST_F(PqzBatch, KeepsTheFirstOfTwoFilesWithOneOutputAndListsTheOther) {
 
 TEST_F(PqzBatch, CancelKeepsFinishedFilesAndBeginsNoOther) {
   for (int i = 0; i < 4; ++i)
-    test_support::WritePicture(In() / ("p" + std::to_string(i) + ".png"), i);
+    test_support::WritePicture(In() / test_support::NumberedName("p", i, ".png"), i);
   std::vector<BatchItem> items;
-  for (int i = 0; i < 4; ++i) items.push_back(ItemOf(In() / ("p" + std::to_string(i) + ".png")));
+  for (int i = 0; i < 4; ++i)
+    items.push_back(ItemOf(In() / test_support::NumberedName("p", i, ".png")));
   std::atomic<bool> stop{false};
   std::vector<BatchProgress> seen;
   m_settings.batch.workers = 1;
