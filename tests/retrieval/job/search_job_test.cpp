@@ -5,6 +5,7 @@
 
 #include "retrieval/feature_kind.h"
 #include "retrieval/folder_listing.h"
+#include "retrieval/job/similarity_tooltip.h"
 #include "retrieval_test_support.h"
 
 namespace orvane {
@@ -56,6 +57,26 @@ class SearchJobTest : public QObject {
     QCOMPARE(progress.at(4).at(1).toInt(), 33);
   }
 
+  void LoadingCaptionSkipsRecordsThatAreNotCandidates() {
+    SearchRequest request = MakeRequest(2);
+    // Three records whose thumbnails are not made yet, the second a JPEG file.
+    request.records.resize(2);
+    FileRecord jpeg;
+    jpeg.m_strName = "photo.jpg";
+    jpeg.m_strPath = m_dir.File("photo.jpg");
+    request.records.insert(request.records.begin() + 1, jpeg);
+    SearchJob job;
+    QSignalSpy progress(&job, &SearchJob::Progress);
+    QSignalSpy finished(&job, &SearchJob::Finished);
+    QVERIFY(job.Start(request));
+    QVERIFY(finished.wait(10000));
+    QStringList loading;
+    for (const QList<QVariant>& step : progress) {
+      if (step.at(0).toString().startsWith("Loading")) loading << step.at(0).toString();
+    }
+    QCOMPARE(loading, QStringList({"Loading images 0 / 3 ...", "Loading images 2 / 3 ..."}));
+  }
+
   void CancelledSearchGivesNoRecords() {
     SearchJob job;
     QSignalSpy finished(&job, &SearchJob::Finished);
@@ -76,6 +97,17 @@ class SearchJobTest : public QObject {
     QVERIFY(job.Start(request));
     QVERIFY(finished.wait(10000));
     QCOMPARE(finished.at(0).at(0).toInt(), int(kNotPqzFile));
+  }
+
+  void ToolTipNamesTheThreeSimilaritiesOfARankedRecord() {
+    FileRecord listed;
+    QVERIFY(SimilarityToolTip(listed).isEmpty());
+    FileRecord ranked;
+    ranked.m_dSimilarity = 0.5;
+    ranked.m_dColorSimilarity = 0.75;
+    ranked.m_dEdgeSimilarity = -1;
+    QCOMPARE(SimilarityToolTip(ranked),
+             QStringLiteral("Similarity: 0.5000\nColor: 0.7500\nEdge: unreadable"));
   }
 
   void DestroyingARunningJobWaitsForIt() {
