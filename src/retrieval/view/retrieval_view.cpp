@@ -188,20 +188,33 @@ void CRetrievalView::OnSearch() {
     progress->SetProgress(QString(), 0);
     progress->show();
     // Closing the progress window, or its Cancel button where it has one, stops the search.
-    connect(progress, &QDialog::rejected, m_job, &SearchJob::Cancel, Qt::UniqueConnection);
+    connect(progress, &QDialog::rejected, this, &CRetrievalView::CancelSearch,
+            Qt::UniqueConnection);
     if (auto* cancel = progress->findChild<QAbstractButton*>(QStringLiteral("cancelButton"))) {
-      connect(cancel, &QAbstractButton::clicked, m_job, &SearchJob::Cancel, Qt::UniqueConnection);
+      connect(cancel, &QAbstractButton::clicked, this, &CRetrievalView::CancelSearch,
+              Qt::UniqueConnection);
     }
   }
+  m_strSearchedFolder = doc->CurrentFolder();
+  m_bSearchedSubFolders = doc->IncludeSubFolders();
+  m_bCancelRequested = false;
   m_searchButton->setEnabled(false);
   m_job->Start(std::move(request));
 }
 
+void CRetrievalView::CancelSearch() {
+  if (!m_job->IsRunning()) return;
+  m_bCancelRequested = true;
+  m_job->Cancel();
+}
+
 void CRetrievalView::OnSearchProgress(const QString& caption, int percent) {
   COrvaneDoc* doc = GetAppDocument();
-  if (doc != nullptr && doc->ProgressDialog() != nullptr) {
-    doc->ProgressDialog()->SetProgress(caption, percent);
-  }
+  if (doc == nullptr || doc->ProgressDialog() == nullptr || m_bCancelRequested) return;
+  CProgressDialog* progress = doc->ProgressDialog();
+  progress->SetProgress(caption, percent);
+  // The thumbnails of a page share the window and hide it when their page is complete.
+  if (progress->isHidden()) progress->show();
 }
 
 void CRetrievalView::HideProgress() {
@@ -216,6 +229,11 @@ void CRetrievalView::OnSearchFinished(int code) {
   if (doc == nullptr) return;
   switch (code) {
     case kSuccess:
+      // The user chose another folder while the search ran: its listing stays.
+      if (doc->CurrentFolder() != m_strSearchedFolder ||
+          doc->IncludeSubFolders() != m_bSearchedSubFolders) {
+        break;
+      }
       doc->SetRecords(m_job->TakeOutcome().records);
       doc->ResetPages();
       break;

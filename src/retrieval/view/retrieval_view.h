@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "app/document/panel_base.h"
 
@@ -56,6 +57,7 @@ class CRetrievalView : public CPanelBase {
   void OnSearchProgress(const QString& caption, int percent);
   void OnSearchFinished(int code);
   void HideProgress();
+  void CancelSearch();
 
   CQueryImageBox* m_queryImage;
   QSlider* m_colorTrackbar;      // 1001
@@ -66,6 +68,12 @@ class CRetrievalView : public CPanelBase {
   QPushButton* m_defaultButton;  // 1004
   QPushButton* m_searchButton;   // 1008
   SearchJob* m_job;
+
+  // The folder whose list the running search ranks: a result for a folder the user has left
+  // meanwhile is dropped.
+  std::string m_strSearchedFolder;
+  bool m_bSearchedSubFolders = false;
+  bool m_bCancelRequested = false;
 
   std::int32_t m_nFeature = 5;
   std::int32_t m_nColorWeight = 70;

@@ -230,6 +230,15 @@ class RetrievalViewTest : public QObject {
     QCOMPARE(m_prompts->m_messages, QStringList{"Sorry. Now Color Mode is Scolor and Histogram."});
   }
 
+  void ResultForAFolderLeftDuringTheSearchIsDropped() {
+    m_doc->SetFolder(m_pqzFolder.path().toStdString());
+    Choose(PqzFile(3));
+    Control<QPushButton>("1008")->click();
+    m_doc->SetFolder(m_jpegFolder.path().toStdString());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_view->IsSearching(), 20000);
+    QCOMPARE(Names(), (std::vector<std::string>{"j0.jpg", "j1.jpg", "j2.jpg"}));
+  }
+
   void CancelledSearchKeepsTheList() {
     m_doc->SetFolder(m_pqzFolder.path().toStdString());
     Choose(PqzFile(3));
