@@ -20,9 +20,24 @@ class HuffmanDecoder {
   ResultCode Build(const std::vector<std::uint32_t>& bits,
                    const std::vector<std::uint32_t>& huffval);
 
-  /// Reads one code word bit by bit: a code that is still above MAXCODE at the longest
-  /// length of the table matches no code word (14). Bit stream failures are passed on.
+  /// Reads one code word. The first kLookupBits bits of the stream pick an entry of the
+  /// first-level table, which holds every code word of up to that many bits; only longer
+  /// code words continue with the canonical walk. Near the end of the buffer the whole word
+  /// is read bit by bit, so the results (and failures) are those of DecodeCanonical.
   ResultCode Decode(BitStream& stream, std::uint32_t& symbol) const {
+    if (!stream.HasWindow()) return DecodeCanonical(stream, symbol);
+    const std::uint64_t window = stream.Window();
+    const std::uint32_t entry = m_lookup[window >> (64 - kLookupBits)];
+    if ((entry & kLengthMask) == 0) return DecodeLong(stream, window, symbol);
+    stream.Consume(static_cast<int>(entry & kLengthMask));
+    symbol = entry >> kSymbolShift;
+    return kSuccess;
+  }
+
+  /// Reads one code word bit by bit (T.81 F.16): a code that is still above MAXCODE at the
+  /// longest length of the table matches no code word (14). Bit stream failures are passed
+  /// on.
+  ResultCode DecodeCanonical(BitStream& stream, std::uint32_t& symbol) const {
     std::uint32_t bit;
     if (const ResultCode code = stream.ReadBit(bit); code != kSuccess) return code;
     std::int32_t word = static_cast<std::int32_t>(bit);
@@ -36,11 +51,23 @@ class HuffmanDecoder {
     return kSuccess;
   }
 
+  /// Bits that index the first-level table.
+  static constexpr int kLookupBits = 10;
+
   /// Number of code words.
   std::size_t CodeCount() const { return m_huffval.size(); }
 
  private:
   static constexpr int kSlots = kMaxHuffmanCodeLength + 1;
+  // A table entry holds the code length in its low byte (0: no code word of at most
+  // kLookupBits bits starts with these bits) and the symbol above it.
+  static constexpr std::uint32_t kLengthMask = 0xFF;
+  static constexpr int kSymbolShift = 8;
+
+  /// The canonical walk from length kLookupBits + 1 on, over bits already in the window.
+  ResultCode DecodeLong(BitStream& stream, std::uint64_t window, std::uint32_t& symbol) const;
+
+  std::array<std::uint32_t, std::size_t{1} << kLookupBits> m_lookup{};
   std::array<std::int32_t, kSlots> m_minCode{};
   std::array<std::int32_t, kSlots> m_maxCode{};  ///< -1 for lengths without codes
   std::array<std::int32_t, kSlots> m_valPtr{};

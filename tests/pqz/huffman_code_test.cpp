@@ -234,6 +234,44 @@ TEST(HuffmanDecoder, PassesOnTheEndOfTheBuffer) {
   EXPECT_EQ(decoder.Decode(stream, symbol), kOutOfRange);
 }
 
+// The first-level table must give exactly what the canonical walk gives, for short and
+// long code words, for bits that match no code word, and in the last bytes of the buffer,
+// where decoding falls back to the walk.
+TEST(HuffmanDecoder, TableDecodingMatchesTheCanonicalWalk) {
+  // One code of every length from 1 to 15 and two of 16 less one: the all-ones word of 16
+  // bits matches nothing.
+  std::vector<std::uint32_t> bits(17, 1);
+  bits[0] = 0;
+  std::vector<std::uint32_t> huffval;
+  for (std::uint32_t s = 0; s < 16; ++s) huffval.push_back(100 + 3 * s);
+  HuffmanDecoder decoder;
+  ASSERT_EQ(decoder.Build(bits, huffval), kSuccess);
+  std::mt19937 rng(5);
+  for (int trial = 0; trial < 40; ++trial) {
+    // Runs of ones reach the long codes; a few streams end in ones, the invalid word.
+    std::vector<std::uint8_t> payload(300);
+    for (auto& b : payload) b = static_cast<std::uint8_t>(rng() % 4 == 0 ? rng() : 0xFF);
+    BitStream fast, slow;
+    ASSERT_EQ(fast.Assign(payload.data(), payload.size()), kSuccess);
+    ASSERT_EQ(slow.Assign(payload.data(), payload.size()), kSuccess);
+    // Half the trials start just before the end of the buffer.
+    if (trial % 2 == 1) {
+      const std::uint64_t start = fast.Capacity() * 8 - 200 - static_cast<std::uint64_t>(trial);
+      ASSERT_EQ(fast.Skip(start), kSuccess);
+      ASSERT_EQ(slow.Skip(start), kSuccess);
+    }
+    for (int n = 0; n < 400; ++n) {
+      std::uint32_t a = 0, b = 0;
+      const ResultCode ca = decoder.Decode(fast, a);
+      const ResultCode cb = decoder.DecodeCanonical(slow, b);
+      ASSERT_EQ(ca, cb) << "trial " << trial << " word " << n;
+      if (ca != kSuccess) break;
+      ASSERT_EQ(a, b);
+      ASSERT_EQ(fast.BitPosition(), slow.BitPosition());
+    }
+  }
+}
+
 struct BadLists {
   const char* what;
   std::vector<std::uint32_t> bits;
