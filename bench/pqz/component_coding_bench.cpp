@@ -108,22 +108,27 @@ ResultCode ReadBitByBit(BitStream& s, int bits, std::uint32_t& value) {
   return kSuccess;
 }
 
-void BM_ExpandBitByBit(benchmark::State& state) {
+// The coefficient section's symbols, ready to be decoded again and again: the bit stream,
+// where the symbols start, the code and the alphabet.
+struct SymbolStream {
+  BitStream stream;
+  std::uint64_t start = 0;
+  HuffmanDecoder decoder;
+  RunSizeAlphabet alphabet{1, 1};
+};
+
+bool LoadSymbols(SymbolStream& out) {
   CCoeff coeff;
   Prepare(coeff, kCodingHuffman);
   std::FILE* file = std::tmpfile();
-  if (coeff.Compress() != kSuccess || coeff.Write(file) != kSuccess) {
-    state.SkipWithError("cannot write the section");
-    return;
-  }
+  if (coeff.Compress() != kSuccess || coeff.Write(file) != kSuccess) return false;
   const SectionBlock block = coeff.Block();
   std::vector<std::uint8_t> payload(coeff.PayloadLength());
   std::fseek(file, 40, SEEK_SET);
-  if (std::fread(payload.data(), 1, payload.size(), file) != payload.size()) {
-    state.SkipWithError("cannot read the section");
-  }
+  const bool read = std::fread(payload.data(), 1, payload.size(), file) == payload.size();
   std::fclose(file);
-  BitStream stream;
+  if (!read) return false;
+  BitStream& stream = out.stream;
   stream.Assign(payload.data(), payload.size());
   stream.Skip(std::uint64_t(block.StepCount) * std::uint64_t(block.StepBits));
   std::vector<std::uint32_t> bits(static_cast<std::size_t>(block.BitsCount));
@@ -133,10 +138,18 @@ void BM_ExpandBitByBit(benchmark::State& state) {
   std::vector<std::uint32_t> huffval(codes);
   for (auto& v : huffval) stream.Read(block.HuffvalBits, v);
   stream.Skip(std::uint64_t(block.HuffvalCount - codes) * std::uint64_t(block.HuffvalBits));
-  const std::uint64_t start = stream.BitPosition();
-  HuffmanDecoder decoder;
-  decoder.Build(bits, huffval);
-  const RunSizeAlphabet alphabet(block.Precision, block.MaxZeroRun);
+  out.start = stream.BitPosition();
+  out.alphabet = RunSizeAlphabet(block.Precision, block.MaxZeroRun);
+  return out.decoder.Build(bits, huffval) == kSuccess;
+}
+
+void BM_ExpandBitByBit(benchmark::State& state) {
+  SymbolStream symbols;
+  if (!LoadSymbols(symbols)) return state.SkipWithError("cannot make the section");
+  BitStream& stream = symbols.stream;
+  const HuffmanDecoder& decoder = symbols.decoder;
+  const RunSizeAlphabet& alphabet = symbols.alphabet;
+  const std::uint64_t start = symbols.start;
   Tarn::Matrix<double> out(kPatches, kBases);
   for (auto _ : state) {
     stream.Rewind();
@@ -169,6 +182,25 @@ void BM_ExpandBitByBit(benchmark::State& state) {
   ReportRate(state);
 }
 
+// The row walk of the table-driven decoder over the same symbols (what Expand of a Huffman
+// coded section does between reading its lists and Unpredict), as a multiple of the bit by
+// bit walk measured in the same run.
+void BM_DecodeRows(benchmark::State& state) {
+  SymbolStream symbols;
+  if (!LoadSymbols(symbols)) return state.SkipWithError("cannot make the section");
+  Tarn::Matrix<double> out(kPatches, kBases);
+  for (auto _ : state) {
+    symbols.stream.Rewind();
+    symbols.stream.Skip(symbols.start);
+    if (symbols.decoder.DecodeRows(symbols.stream, symbols.alphabet, out.Data(), kPatches,
+                                   kBases) != kSuccess) {
+      return state.SkipWithError("decode failed");
+    }
+    benchmark::DoNotOptimize(out.Data());
+  }
+  ReportRate(state);
+}
+
 // Reference: converting the values to int32, the least any coding must do with them.
 void BM_ConvertToInt32(benchmark::State& state) {
   const Tarn::Matrix<double>& m = Coefficients();
@@ -184,6 +216,7 @@ void BM_ConvertToInt32(benchmark::State& state) {
 BENCHMARK(BM_Compress)->ArgName("Coding")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Expand)->ArgName("Coding")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExpandBitByBit)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeRows)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertToInt32)->Unit(benchmark::kMillisecond);
 
 }  // namespace

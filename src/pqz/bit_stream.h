@@ -80,6 +80,12 @@ class BitStream {
   /// Same as Load, from memory.
   ResultCode Assign(const std::uint8_t* data, std::size_t length);
 
+  /// Moves the read position to bit `bit` of the buffer, which the caller has read up to.
+  void Seek(std::uint64_t bit) {
+    m_byte = static_cast<std::size_t>(bit >> 3);
+    m_bit = static_cast<int>(bit & 7);
+  }
+
   /// Moves the read position back to the first bit.
   void Rewind() {
     m_byte = 0;

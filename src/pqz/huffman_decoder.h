@@ -7,6 +7,7 @@
 #include "foundation/result_code.h"
 #include "pqz/bit_stream.h"
 #include "pqz/huffman_code.h"
+#include "pqz/run_size_symbols.h"
 
 namespace orvane {
 
@@ -50,6 +51,16 @@ class HuffmanDecoder {
     symbol = m_huffval[static_cast<std::size_t>(m_valPtr[length] + word - m_minCode[length])];
     return kSuccess;
   }
+
+  /// Decodes `rows` rows of `columns` run/size coded values into `data` (row-major), as the
+  /// symbol walk of a section does: EOB fills the rest of the row with zeros, ZRL writes R
+  /// zeros, a value symbol writes its run of zeros and then the value of its extra bits.
+  /// 14 for the reserved symbol or a run that passes the end of the row, and for a code word
+  /// that matches nothing; bit stream failures are passed on. The symbols of the code must
+  /// belong to `alphabet`. Where a code word and its extra bits both lie in one window they
+  /// are taken in one step; the results are those of Decode followed by Interpret.
+  ResultCode DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet, double* data,
+                        std::uint32_t rows, std::uint32_t columns) const;
 
   /// Bits that index the first-level table.
   static constexpr int kLookupBits = 10;
