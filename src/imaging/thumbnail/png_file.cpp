@@ -6,7 +6,7 @@
 
 namespace orvane {
 
-bool WritePngFileAtomically(const QImage& picture, const QString& path) {
+bool WritePngFileAtomically(const QImage& picture, const QString& path, FileAccess access) {
   if (picture.isNull() || path.isEmpty()) {
     return false;
   }
@@ -14,6 +14,13 @@ bool WritePngFileAtomically(const QImage& picture, const QString& path) {
   // system and is atomic) and discards it unless commit() is reached.
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) {
+    return false;
+  }
+  // On an open QSaveFile this changes the temporary file, so the entry never appears with
+  // wider rights.
+  if (access == FileAccess::kOwnerOnly &&
+      !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+    file.cancelWriting();
     return false;
   }
   QImageWriter writer(&file, "png");
