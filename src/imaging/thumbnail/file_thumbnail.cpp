@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <ostream>
 
 #include "imaging/file_type.h"
 #include "imaging/image_ex.h"
@@ -46,17 +47,30 @@ bool ReadHeaderOf(const std::string& path, PqzHeader& header) {
 // The picture a PQZ thumbnail is made from: the preview through LoadFile, the program's one
 // way of loading by name. A PQZ file under another name (a download without its extension,
 // recognised by its content) cannot go through LoadFile, which decides by name, so it gets
-// the codec's preview directly.
-ResultCode LoadPqzPicture(const std::string& path, QImage& picture) {
+// the codec's preview directly. The decoder's timing lines are dropped: a thumbnail is made
+// quietly, often many at once.
+ResultCode LoadPqzPicture(const std::string& path, const CancelHook& cancel, QImage& picture) {
+  std::ostream quiet(nullptr);
   CImageEx image;
   if (GetFileTypeCode(path) == FILE_TYPE_PQZ) {
-    if (LoadFile(image, path, LoadMode::kPreview) != 1) {
-      return kInvalidFileType;
+    LoadContext context;
+    context.Cancel = cancel;
+    context.Report = &quiet;
+    if (const LoadResult loaded = LoadFile(image, path, LoadMode::kPreview, context);
+        !loaded.Loaded()) {
+      return loaded.Code;
     }
   } else {
+    // The preview reads one section and has no steps to ask between; ask before it, as
+    // LoadFile does.
+    if (IsCanceled(cancel)) {
+      return kCanceled;
+    }
     PqzCodec codec;
-    if (codec.Preview(image, path) != kSuccess) {
-      return kInvalidFileType;
+    codec.SetReportSink(quiet);
+    codec.SetCancelHook(cancel);
+    if (const ResultCode rc = codec.Preview(image, path); rc != kSuccess) {
+      return rc;
     }
   }
   picture = ToQImage(image);
@@ -64,12 +78,12 @@ ResultCode LoadPqzPicture(const std::string& path, QImage& picture) {
 }
 
 ResultCode MakePqzThumbnail(const std::string& path, const PqzHeader& header, int side,
-                            QImage& thumbnail) {
+                            const CancelHook& cancel, QImage& thumbnail) {
   if (!WithinLimits(header.ImageWidth, header.ImageHeight)) {
     return kNoMemory;
   }
   QImage picture;
-  if (const ResultCode rc = LoadPqzPicture(path, picture); rc != kSuccess) {
+  if (const ResultCode rc = LoadPqzPicture(path, cancel, picture); rc != kSuccess) {
     return rc;
   }
   // The preview holds one pixel per patch; it is drawn at the size of the encoded picture
@@ -134,13 +148,14 @@ QSize FitThumbnailSize(int width, int height, int side) {
   return {fit(width), fit(height)};
 }
 
-ResultCode MakeFileThumbnail(const std::string& path, int side, QImage& thumbnail) {
+ResultCode MakeFileThumbnail(const std::string& path, int side, QImage& thumbnail,
+                             const CancelHook& cancel) {
   if (side < 1 || side > kMaxThumbnailSide) {
     return kInvalidArguments;
   }
   PqzHeader header;
   if (ReadHeaderOf(path, header)) {
-    return MakePqzThumbnail(path, header, side, thumbnail);
+    return MakePqzThumbnail(path, header, side, cancel, thumbnail);
   }
   return MakeReaderThumbnail(path, side, thumbnail);
 }

@@ -4,6 +4,7 @@
 #include <QSize>
 #include <string>
 
+#include "foundation/cancel_hook.h"
 #include "foundation/result_code.h"
 
 namespace orvane {
@@ -30,8 +31,10 @@ QSize FitThumbnailSize(int width, int height, int side);
 ///
 /// 0 and `thumbnail` set on success; `thumbnail` is left alone on failure: 18 for a side
 /// outside the range, 8 when the file cannot be opened, 7 for a picture beyond the limits,
-/// 21 for a file that holds no readable picture (an unknown format, a truncated or corrupt
-/// file).
-ResultCode MakeFileThumbnail(const std::string& path, int side, QImage& thumbnail);
+/// 21 for a file the image reader cannot read (an unknown format, a truncated or corrupt
+/// file), the decoder's code for a PQZ file it refuses, 29 when `cancel` stopped the decode.
+/// Nothing is printed.
+ResultCode MakeFileThumbnail(const std::string& path, int side, QImage& thumbnail,
+                             const CancelHook& cancel = {});
 
 }  // namespace orvane

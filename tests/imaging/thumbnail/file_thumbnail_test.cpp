@@ -116,13 +116,23 @@ TEST_F(FileThumbnailTest, DrawsAPqzPreviewAtTheEncodedPicturesAspectUnderAnyName
     const std::string path = PathOf(name);
     ASSERT_TRUE(WriteContents(path, contents));
     QImage thumbnail;
-    testing::internal::CaptureStdout();  // the decoder's timing lines
+    testing::internal::CaptureStdout();
     const ResultCode rc = MakeFileThumbnail(path, 128, thumbnail);
-    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "made quietly";
     ASSERT_EQ(rc, kSuccess) << name;
     EXPECT_EQ(thumbnail.size(), QSize(128, 64)) << name;
     EXPECT_LT(qGray(thumbnail.pixel(8, 32)), 40) << name;
     EXPECT_GT(qGray(thumbnail.pixel(120, 32)), 200) << name;
+  }
+}
+
+TEST_F(FileThumbnailTest, StopsAPqzDecodeWhenCancelled) {
+  for (const char* name : {"half.pqz", "half"}) {
+    const std::string path = PathOf(name);
+    ASSERT_TRUE(WriteContents(path, HalfBrightPicture()));
+    QImage thumbnail;
+    EXPECT_EQ(MakeFileThumbnail(path, 128, thumbnail, [] { return true; }), kCanceled) << name;
+    EXPECT_TRUE(thumbnail.isNull());
   }
 }
 
@@ -191,7 +201,7 @@ TEST_F(FileThumbnailTest, RefusesUnreadableAndHostileFilesWithTheirCodes) {
       {PathOf("missing.png"), 128, kCannotOpenFile},
       {text, 128, kInvalidFileType},
       {badPqz, 128, kInvalidFileType},
-      {truncatedPqz, 128, kInvalidFileType},
+      {truncatedPqz, 128, kReadFailed},
       {hugePqz, 128, kNoMemory},
       {hugePng, 128, kNoMemory},
       {text, 0, kInvalidArguments},
