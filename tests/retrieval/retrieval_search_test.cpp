@@ -121,7 +121,7 @@ TEST_F(SearchTest, ThreadsDoNotChangeTheRanking) {
   const std::string query = Write("q.pqz", test::MakeSynthetic(64, 56, 8, 6, 1));
   std::vector<FileRecord> listing = {Record(query)};
   for (int i = 0; i < 23; ++i) {
-    const std::string name = "f" + std::to_string(i);
+    const std::string name = std::string("f").append(std::to_string(i));
     listing.push_back(
         Record(Write(name + ".pqz", test::MakeSynthetic(64 + 8 * (i % 3), 56, 8, 6, 2 + i % 9))));
   }
