@@ -106,6 +106,18 @@ void BasisProjector::Quantize(Tarn::Matrix<double>& bases) const {
     double largest = 0.0;
     for (std::uint32_t c = 0; c < d; ++c) largest = std::max(largest, std::fabs(row[c]));
     if (largest == 0.0) continue;
+    if (largest > limit) {
+      // An integer factor would be trunc(L / max) = 0 and wipe the basis out; the real factor
+      // L / max brings its largest value onto ±L instead. The quotient (x · L) / max may land
+      // a hair below L for x = ±max, so that value is set exactly.
+      for (std::uint32_t c = 0; c < d; ++c) {
+        const double magnitude = std::fabs(row[c]);
+        const double value =
+            magnitude == largest ? limit : std::trunc(magnitude * (limit / largest));
+        row[c] = std::copysign(std::min(value, limit), row[c]) + 0.0;  // + 0.0: no -0
+      }
+      continue;
+    }
     // The factor is an integer, so the largest value lands on at most L. It is kept as a
     // double: for a row below L / 2^32 an unsigned 32-bit factor would overflow, and a row so
     // small that L / max overflows takes the largest finite factor, which still keeps every

@@ -147,29 +147,30 @@ ResultCode ProbePqzFile(const std::string& path, std::uint16_t* iterationFlag) {
   return code;
 }
 
-void PrintHeaderReport(const PqzHeader& h) {
-  std::printf("[Header]\n");
-  std::printf("  File Type = %d\n", h.FileType);
-  std::printf("  ColorSpace = %d\n", h.ColorSpace);
-  std::printf("  Image = (%d, %d)\n", h.ImageWidth, h.ImageHeight);
-  std::printf("  Patch = (%d, %d)\n", h.PatchWidth, h.PatchHeight);
-  std::printf("  Dimension = %d\n", h.Dimension);
-  std::printf("  OffSet - Average = %d,", h.AverageOffset);
-  std::printf(" Base = %d,", h.BaseOffset);
-  std::printf(" Coeff = %d\n", h.CoeffOffset);
-  std::printf("\n");
+void PrintHeaderReport(const PqzHeader& h, ReportSink& sink) {
+  ReportPrintf(sink, "[Header]\n");
+  ReportPrintf(sink, "  File Type = %d\n", h.FileType);
+  ReportPrintf(sink, "  ColorSpace = %d\n", h.ColorSpace);
+  ReportPrintf(sink, "  Image = (%d, %d)\n", h.ImageWidth, h.ImageHeight);
+  ReportPrintf(sink, "  Patch = (%d, %d)\n", h.PatchWidth, h.PatchHeight);
+  ReportPrintf(sink, "  Dimension = %d\n", h.Dimension);
+  ReportPrintf(sink, "  OffSet - Average = %d,", h.AverageOffset);
+  ReportPrintf(sink, " Base = %d,", h.BaseOffset);
+  ReportPrintf(sink, " Coeff = %d\n", h.CoeffOffset);
+  ReportPrintf(sink, "\n");
 }
 
-void PrintSizeReport(std::uint32_t average, std::uint32_t base, std::uint32_t coeff) {
+void PrintSizeReport(std::uint32_t average, std::uint32_t base, std::uint32_t coeff,
+                     ReportSink& sink) {
   // The report prints the sizes as the int32 fields they are stored in.
   const auto asInt = [](std::uint64_t v) {
     return static_cast<int>(static_cast<std::uint32_t>(v));
   };
-  std::printf("[File Size]\n");
-  std::printf("  Ave = %d,", asInt(average));
-  std::printf(" Base = %d,", asInt(base));
-  std::printf(" Coeff = %d,", asInt(coeff));
-  std::printf(" Total = %d\n\n", asInt(std::uint64_t{average} + base + coeff));
+  ReportPrintf(sink, "[File Size]\n");
+  ReportPrintf(sink, "  Ave = %d,", asInt(average));
+  ReportPrintf(sink, " Base = %d,", asInt(base));
+  ReportPrintf(sink, " Coeff = %d,", asInt(coeff));
+  ReportPrintf(sink, " Total = %d\n\n", asInt(std::uint64_t{average} + base + coeff));
 }
 
 }  // namespace orvane

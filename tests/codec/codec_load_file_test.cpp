@@ -1,6 +1,8 @@
 // Loading by file name: the type codes LoadFile gives, when a PQZ file is represented by its
 // preview and when it is decoded in full, and what a failed load leaves.
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -208,7 +210,7 @@ TEST_P(CodecBrokenPqzTest, FailedPqzLoadReturns0WithAnEmptyImageOfType326) {
 INSTANTIATE_TEST_SUITE_P(
     Files, CodecBrokenPqzTest,
     testing::Values(BrokenCase{"Missing", 0, false, 0, true, kCannotOpenFile},
-                    BrokenCase{"WrongMagic", 0, true, 0, false, kNotPqzFile},
+                    BrokenCase{"WrongMagic", 0, true, 0, false, kInvalidFileType},
                     BrokenCase{"CutInCoefficients", 3, false, 0, false, kReadFailed},
                     BrokenCase{"ColourSpace3", 0, false, 3, false, kUnsupportedColorSpace}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -232,10 +234,19 @@ TEST_F(CodecLoadFileTest, LargeFileWithDamagedCoefficientsPreviewsButFailsInFull
 // A small file whose means are damaged fails its preview; the full decode, which would read the
 // same means, is not tried (it would report its loading time before failing on them).
 TEST_F(CodecLoadFileTest, FailedPreviewIsNotFollowedByAFullDecode) {
-  const std::string good = Write("good.pqz", GreyPatches(40, 30, 8, kColorSpaceRgb));
-  std::vector<std::uint8_t> bytes = ReadAll(good);
-  ASSERT_GT(bytes.size(), kPqzHeaderSize + 40);
-  for (std::size_t i = kPqzHeaderSize + 8; i < kPqzHeaderSize + 40; ++i) bytes[i] = 0xFF;
+  const FileContents contents = GreyPatches(40, 30, 8, kColorSpaceRgb);
+  std::vector<std::uint8_t> bytes = ReadAll(Write("good.pqz", contents));
+  // The means' section head (coding, length and the eight block fields) stays readable; the
+  // coded tables and values after it do not decode.
+  PqzHeader header;
+  {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        std::fopen(PathOf("good.pqz").c_str(), "rb"), &std::fclose);
+    ASSERT_TRUE(file && ReadPqzHeader(file.get(), header) == kSuccess);
+  }
+  const std::size_t end = static_cast<std::size_t>(header.BaseOffset);
+  ASSERT_GT(end, kPqzHeaderSize + kSectionHeadSize);
+  for (std::size_t i = kPqzHeaderSize + kSectionHeadSize; i < end; ++i) bytes[i] = 0xFF;
   const std::string path = PathOf("means.pqz");
   ASSERT_TRUE(WriteAll(path, bytes));
   for (const LoadMode mode : {LoadMode::kFull, LoadMode::kPreview}) {

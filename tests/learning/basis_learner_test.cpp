@@ -23,9 +23,9 @@ using testing_support::RandomOrthogonal;
 using testing_support::Transposed;
 using Matrix = Tarn::Matrix<double>;
 
-LearningParameters Parameters(std::uint32_t dimension, std::uint32_t iterations,
-                              double condition = 1e-4) {
-  LearningParameters p;
+LearnerOptions Parameters(std::uint32_t dimension, std::uint32_t iterations,
+                          double condition = 1e-4) {
+  LearnerOptions p;
   p.DimensionReduction = dimension;
   p.MaxIterations = iterations;
   p.ConversionCondition = condition;
@@ -38,7 +38,7 @@ struct Learned {
   std::string out;
 };
 
-Learned Learn(const Matrix& x, const LearningParameters& parameters) {
+Learned Learn(const Matrix& x, const LearnerOptions& parameters) {
   Learned result;
   BasisLearner learner(parameters);
   ::testing::internal::CaptureStdout();
