@@ -6,23 +6,12 @@
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QString>
-#include <mutex>
 
 #include "imaging/qt_image.h"
 
 namespace orvane {
 
 namespace {
-
-// Qt refuses to decode images above 128 MB by default, which stops at about 32 megapixels.
-// 1 GiB lets a 100-megapixel photo through even with 16-bit channels (800 MB) and still
-// bounds what a forged header can make the reader allocate.
-constexpr int kReaderAllocationLimitMb = 1024;
-
-void RaiseReaderAllocationLimit() {
-  static std::once_flag once;
-  std::call_once(once, [] { QImageReader::setAllocationLimit(kReaderAllocationLimitMb); });
-}
 
 QByteArray LowerAscii(QByteArray text) {
   for (char& c : text) {
@@ -51,9 +40,12 @@ QByteArray WriterFormatFor(const std::string& path) {
 
 }  // namespace
 
+void SetImageReaderAllocationLimit() {
+  QImageReader::setAllocationLimit(kImageReaderAllocationLimitMb);
+}
+
 bool LoadImageFile(CImageEx& image, const std::string& path) {
   image.Destroy();
-  RaiseReaderAllocationLimit();
   // decodeName: file names are bytes in the locale's encoding, not necessarily UTF-8.
   QImageReader reader(QFile::decodeName(QByteArray::fromStdString(path)));
   reader.setAutoTransform(true);
