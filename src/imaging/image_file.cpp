@@ -7,18 +7,15 @@
 #include <QSaveFile>
 #include <QString>
 
+#include "foundation/small_helpers.h"
 #include "imaging/qt_image.h"
 
 namespace orvane {
 
 namespace {
 
-QByteArray LowerAscii(QByteArray text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
+QByteArray LowerAsciiText(QByteArray text) {
+  for (char& c : text) c = LowerAscii(c);
   return text;
 }
 
@@ -29,9 +26,9 @@ QByteArray WriterFormatFor(const std::string& path) {
   if (dot == std::string::npos || dot + 1 == path.size()) {
     return {};
   }
-  const QByteArray extension = LowerAscii(QByteArray::fromStdString(path.substr(dot + 1)));
+  const QByteArray extension = LowerAsciiText(QByteArray::fromStdString(path.substr(dot + 1)));
   for (const QByteArray& format : QImageWriter::supportedImageFormats()) {
-    if (LowerAscii(format) == extension) {
+    if (LowerAsciiText(format) == extension) {
       return format;
     }
   }

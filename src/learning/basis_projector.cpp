@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "foundation/matrix_exception.h"
+#include "foundation/small_helpers.h"
 #include "learning/svd.h"
 
 namespace orvane {
@@ -14,17 +15,6 @@ namespace {
 
 constexpr std::uint32_t kMaxPrecision = 32;
 constexpr double kLargestStep = 4294967295.0;  // steps are stored as unsigned 32-bit values
-
-// Euclidean norm of a row, summed in extended precision so that large values cannot overflow
-// the sum of squares.
-double RowNorm(const double* row, std::uint32_t length) {
-  long double sum = 0.0L;
-  for (std::uint32_t c = 0; c < length; ++c) {
-    const long double v = row[c];
-    sum += v * v;
-  }
-  return static_cast<double>(std::sqrt(sum));
-}
 
 // L = 2^(P-1) − 1, the largest magnitude a quantised basis value may take: 127 for P = 8.
 // P = 0 leaves no magnitude at all; above 32 the values would no longer fit in 32 bits.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "foundation/small_helpers.h"
 #include "pqz/encoding_parameters.h"
 #include "pqz/little_endian.h"
 
@@ -10,8 +11,6 @@ namespace orvane {
 namespace {
 
 constexpr std::uint64_t kMaxCount = std::numeric_limits<std::uint32_t>::max();
-
-std::uint64_t CeilDiv(std::uint64_t a, std::uint64_t b) { return a / b + (a % b != 0 ? 1 : 0); }
 
 // Byte offsets of the header fields.
 enum Offset : std::size_t {
@@ -36,8 +35,8 @@ PatchGrid GridOf(const PqzHeader& h) {
   if (h.ImageWidth <= 0 || h.ImageHeight <= 0 || h.PatchWidth <= 0 || h.PatchHeight <= 0) {
     return {};
   }
-  const std::uint64_t columns = CeilDiv(h.ImageWidth, h.PatchWidth);
-  const std::uint64_t rows = CeilDiv(h.ImageHeight, h.PatchHeight);
+  const std::uint64_t columns = CeilDiv<std::uint64_t>(h.ImageWidth, h.PatchWidth);
+  const std::uint64_t rows = CeilDiv<std::uint64_t>(h.ImageHeight, h.PatchHeight);
   const std::uint64_t patches = columns * rows;
   const std::uint64_t pixels =
       static_cast<std::uint64_t>(h.PatchWidth) * static_cast<std::uint64_t>(h.PatchHeight);
@@ -51,8 +50,8 @@ ResultCode CheckPqzHeaderSizes(const PqzHeader& h) {
       h.Dimension <= 0) {
     return kInvalidFileType;
   }
-  const std::uint64_t patches =
-      CeilDiv(h.ImageWidth, h.PatchWidth) * CeilDiv(h.ImageHeight, h.PatchHeight);
+  const std::uint64_t patches = CeilDiv<std::uint64_t>(h.ImageWidth, h.PatchWidth) *
+                                CeilDiv<std::uint64_t>(h.ImageHeight, h.PatchHeight);
   // Every factor is below 2^31, so G < 2^62 and 3N < 3 * 2^62 both fit 64 bits.
   const std::uint64_t patchLength =
       3 * static_cast<std::uint64_t>(h.PatchWidth) * static_cast<std::uint64_t>(h.PatchHeight);
