@@ -98,7 +98,7 @@ void BM_CovarianceTransposeProduct(benchmark::State& state) {
 
 void LearnWith(benchmark::State& state, std::uint32_t iterations) {
   const auto& x = Patches(static_cast<std::uint32_t>(state.range(0)));
-  orvane::LearningParameters parameters;
+  orvane::LearnerOptions parameters;
   parameters.DimensionReduction = kBases;
   parameters.MaxIterations = iterations;
   parameters.ConversionCondition = 0.0;  // never met: exactly `iterations` ICA steps
@@ -116,7 +116,7 @@ void BM_LearnBasesIca10(benchmark::State& state) { LearnWith(state, 10); }
 
 void BM_ProjectBases(benchmark::State& state) {
   const auto& x = Patches(16384);
-  orvane::LearningParameters parameters;
+  orvane::LearnerOptions parameters;
   parameters.DimensionReduction = kBases;
   Tarn::Matrix<double> learned;
   {

@@ -47,10 +47,12 @@ class PqzCodec {
   ResultCode SetParameters(const CommonParameters& common, const LearningParameters& learning,
                            const CompressionParameters& compression);
 
-  /// Encodes `image` into a PQZ file at `path`, printing the six stage lines and the header
-  /// and size reports. 22 when the image holds no bitmap; 27 for a colour space outside
-  /// 0..2. The file appears only complete: it is written beside the target and renamed into
-  /// place on success, so a failure leaves no file and never harms an existing one.
+  /// Encodes `image` into a PQZ file at `path`, reporting the six stage lines and the header
+  /// and size reports to the report sink. 22 when the image holds no bitmap; 27 for a colour
+  /// space outside 0..2; 29 when the cancel hook, asked between the stages and the learning
+  /// steps, stops it. The file appears only complete: it is written beside the target and
+  /// renamed into place on success, so a failure leaves no file and never harms an existing
+  /// one. A new file gets the permissions the umask leaves; a replaced one keeps its mode.
   ResultCode Encode(const std::string& path, const CImageEx& image);
 
   /// Decodes the PQZ file at `path` into a 24-bit `image` of the file's size, printing the
