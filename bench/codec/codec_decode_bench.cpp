@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -16,6 +17,7 @@
 
 #include "bench_support.h"
 #include "imaging/qt_image.h"
+#include "turbojpeg_anchor.h"
 
 namespace {
 
@@ -83,19 +85,38 @@ void BM_PqzDecodeFull(benchmark::State& state) {
   }
   SetMegapixels(state);
   AddStages(state, total);
+  // The anchor: libjpeg-turbo decoding the same picture as a JPEG of quality 90, as a
+  // fraction of whose speed this decode runs (1 would be as fast).
+  const double turbo = orvane::bench::TurboJpegDecodeSeconds(kJpeg, 1, 5);
+  double seconds = 0;
+  for (const auto& stage : total) seconds += stage.second;
+  if (turbo > 0 && seconds > 0) {
+    state.counters["turbojpeg s"] = turbo;
+    state.counters["x_turbojpeg"] = turbo / (seconds / static_cast<double>(state.iterations()));
+  }
 }
 BENCHMARK(BM_PqzDecodeFull)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 void BM_PqzPreview(benchmark::State& state) {
   if (!EnsureFiles()) return state.SkipWithError("photo or cached files not available");
+  double seconds = 0;
   for (auto _ : state) {
     CImageEx image;
+    const auto start = std::chrono::steady_clock::now();
     if (orvane::bench::DecodeQuietly(kPqz, image, true) != 0) {
       return state.SkipWithError("preview failed");
     }
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     benchmark::DoNotOptimize(image.GetBits());
   }
   SetMegapixels(state);
+  // The anchor: libjpeg-turbo's decode of the JPEG scaled to 1/8 while decoding; above 1 the
+  // preview is faster.
+  const double turbo = orvane::bench::TurboJpegDecodeSeconds(kJpeg, 8, 10);
+  if (turbo > 0 && seconds > 0) {
+    state.counters["turbojpeg 1/8 s"] = turbo;
+    state.counters["x_turbojpeg_1/8"] = turbo / (seconds / static_cast<double>(state.iterations()));
+  }
 }
 BENCHMARK(BM_PqzPreview)->Unit(benchmark::kMillisecond);
 

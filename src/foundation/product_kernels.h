@@ -35,4 +35,11 @@ ProductPath BestProductPath();
 void MultiplyTransposedWith(ProductPath path, const double* a, const double* bt, double* c,
                             std::uint32_t m, std::uint32_t n, std::uint32_t k);
 
+/// C (d x d) = xᵀ x for a row-major x of `rows` x d, exactly symmetric: the tiles on and above
+/// the diagonal are computed, each element one chain over the rows of x in order, and
+/// mirrored. No transposed copy of x is made.
+void GramProduct(const double* x, std::uint32_t rows, std::uint32_t d, double* c);
+void GramProductWith(ProductPath path, const double* x, std::uint32_t rows, std::uint32_t d,
+                     double* c);
+
 }  // namespace Tarn::detail

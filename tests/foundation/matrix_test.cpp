@@ -135,6 +135,27 @@ INSTANTIATE_TEST_SUITE_P(
                           std::make_tuple(49u, 600u, 217u), std::make_tuple(25u, 7u, 409u))),
     ShapeName);
 
+// xᵀx on every path: exactly symmetric and equal to the plain sums, for heights that leave
+// partial depth blocks and widths that leave partial tiles.
+TEST(Matrix, GramProductMatchesNaiveOnEveryPath) {
+  for (const ProductPath path :
+       {ProductPath::kPortable, ProductPath::kAvx2Fma, ProductPath::kAvx512}) {
+    if (!detail::ProductPathAvailable(path)) continue;
+    for (const auto& [rows, d] : {std::pair{1u, 1u}, std::pair{7u, 13u}, std::pair{300u, 50u},
+                                  std::pair{530u, 192u}, std::pair{5u, 217u}}) {
+      const Matrix<double> x = RandomMatrix(rows, d, rows + 3 * d);
+      Matrix<double> gram(d, d);
+      detail::GramProductWith(path, x.Data(), rows, d, gram.Data());
+      const Matrix<double> slow = NaiveProduct(x.Transpose(), x);
+      for (std::uint32_t i = 0; i < d; ++i)
+        for (std::uint32_t j = 0; j < d; ++j) {
+          ASSERT_EQ(gram(i, j), gram(j, i)) << PathName(path);
+          ASSERT_NEAR(gram(i, j), slow(i, j), 1e-12 * (rows + 1)) << PathName(path);
+        }
+    }
+  }
+}
+
 TEST(Matrix, BestProductPathIsAvailable) {
   EXPECT_TRUE(detail::ProductPathAvailable(detail::BestProductPath()));
   EXPECT_TRUE(detail::ProductPathAvailable(ProductPath::kPortable));
