@@ -1,6 +1,7 @@
 // Loading by file name: the type codes LoadFile gives, when a PQZ file is represented by its
 // preview and when it is decoded in full, and what a failed load leaves.
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,12 +46,17 @@ std::uint32_t GreyOfPatch(std::uint32_t k) {
   return Rgb(level, level, level);
 }
 
-// LoadFile prints the decoder's timing lines; keep them out of the test log.
+// LoadFile reports the decoder's timing lines to the context's sink; keep them out of the
+// test log. 1 for a loaded file, 0 for a failed one; the type given must be the image's.
 int LoadQuietly(CImageEx& image, const std::string& path, LoadMode mode) {
+  std::ostringstream report;
+  LoadContext context;
+  context.Report = &report;
   testing::internal::CaptureStdout();
-  const int loaded = LoadFile(image, path, mode);
+  const LoadResult result = LoadFile(image, path, mode, context);
   testing::internal::GetCapturedStdout();
-  return loaded;
+  EXPECT_EQ(result.ImageType, image.m_nImageType);
+  return result.Loaded() ? 1 : 0;
 }
 
 class CodecLoadFileTest : public testing::Test {
@@ -161,13 +167,14 @@ TEST_F(CodecLoadFileTest, TextFileNamedPngReturns1WithAnEmptyImageOfType326) {
 }
 
 // PQZ files that fail to decode: missing, wrong magic, cut in the coefficients, unknown colour
-// space. In preview mode the small ones fall through to the full decode and fail there too.
+// space. In preview mode a file whose preview fails is not decoded again in full.
 struct BrokenCase {
   const char* name;
   int cutFromEnd;  // bytes removed from the end; 0: none
   bool wrongMagic;
   std::uint16_t colorSpace;
   bool missing;
+  ResultCode code;  // the same in both modes
 };
 
 class CodecBrokenPqzTest : public CodecLoadFileTest,
@@ -187,25 +194,34 @@ TEST_P(CodecBrokenPqzTest, FailedPqzLoadReturns0WithAnEmptyImageOfType326) {
     CImageEx image;
     ASSERT_TRUE(image.Create(3, 3, 24));
     image.m_nImageType = 1;
-    EXPECT_EQ(LoadQuietly(image, path, mode), 0);
+    std::ostringstream report;
+    LoadContext context;
+    context.Report = &report;
+    const LoadResult result = LoadFile(image, path, mode, context);
+    EXPECT_EQ(result.Code, c.code);
+    EXPECT_EQ(result.ImageType, TYPE_ORDINARY_IMAGE);
     EXPECT_TRUE(image.IsNull());
     EXPECT_EQ(image.m_nImageType, TYPE_ORDINARY_IMAGE);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, CodecBrokenPqzTest,
-                         testing::Values(BrokenCase{"Missing", 0, false, 0, true},
-                                         BrokenCase{"WrongMagic", 0, true, 0, false},
-                                         BrokenCase{"CutInCoefficients", 3, false, 0, false},
-                                         BrokenCase{"ColourSpace3", 0, false, 3, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Files, CodecBrokenPqzTest,
+    testing::Values(BrokenCase{"Missing", 0, false, 0, true, kCannotOpenFile},
+                    BrokenCase{"WrongMagic", 0, true, 0, false, kNotPqzFile},
+                    BrokenCase{"CutInCoefficients", 3, false, 0, false, kReadFailed},
+                    BrokenCase{"ColourSpace3", 0, false, 3, false, kUnsupportedColorSpace}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A large file whose coefficients are damaged still gives its preview (only the means are
 // read for it) but fails in full.
 TEST_F(CodecLoadFileTest, LargeFileWithDamagedCoefficientsPreviewsButFailsInFull) {
   std::vector<std::uint8_t> bytes =
       ReadAll(Write("good.pqz", GreyPatches(1024, 768, 8, kColorSpaceRgb)));
-  bytes.resize(bytes.size() - 5);
+  // An unknown Coding in the coefficient section: the sections still lie where the header
+  // says, so the file opens, but the coefficients cannot be read.
+  const std::size_t coeffOffset = bytes[40] | bytes[41] << 8 | bytes[42] << 16;
+  bytes[coeffOffset] = 2;
   const std::string path = PathOf("cut.pqz");
   ASSERT_TRUE(WriteAll(path, bytes));
   CImageEx image;
@@ -214,6 +230,46 @@ TEST_F(CodecLoadFileTest, LargeFileWithDamagedCoefficientsPreviewsButFailsInFull
   EXPECT_EQ(LoadQuietly(image, path, LoadMode::kFull), 0);
   EXPECT_TRUE(image.IsNull());
   EXPECT_EQ(image.m_nImageType, TYPE_ORDINARY_IMAGE);
+}
+
+// A small file whose means are damaged fails its preview; the full decode, which would read the
+// same means, is not tried (it would report its loading time before failing on them).
+TEST_F(CodecLoadFileTest, FailedPreviewIsNotFollowedByAFullDecode) {
+  const std::string good = Write("good.pqz", GreyPatches(40, 30, 8, kColorSpaceRgb));
+  std::vector<std::uint8_t> bytes = ReadAll(good);
+  ASSERT_GT(bytes.size(), kPqzHeaderSize + 40);
+  for (std::size_t i = kPqzHeaderSize + 8; i < kPqzHeaderSize + 40; ++i) bytes[i] = 0xFF;
+  const std::string path = PathOf("means.pqz");
+  ASSERT_TRUE(WriteAll(path, bytes));
+  for (const LoadMode mode : {LoadMode::kFull, LoadMode::kPreview}) {
+    std::ostringstream report;
+    LoadContext context;
+    context.Report = &report;
+    CImageEx image;
+    testing::internal::CaptureStdout();
+    const LoadResult result = LoadFile(image, path, mode, context);
+    const std::string out = report.str() + testing::internal::GetCapturedStdout();
+    EXPECT_NE(result.Code, kSuccess);
+    EXPECT_EQ(out.find("loading time") == std::string::npos, mode == LoadMode::kPreview) << out;
+  }
+}
+
+// A load that its hook cancels gives 29, type 326 and an empty image, whatever the file.
+TEST_F(CodecLoadFileTest, CancelledLoadGives29AndAnEmptyImage) {
+  const std::string photo = std::string(ORVANE_TEST_DATA_DIR) + "/photos/chelsea.png";
+  const std::string pqz = Write("small.pqz", GreyPatches(40, 30, 8, kColorSpaceRgb, 1));
+  LoadContext context;
+  context.Cancel = [] { return true; };
+  for (const std::string& path : {photo, pqz}) {
+    for (const LoadMode mode : {LoadMode::kFull, LoadMode::kPreview}) {
+      CImageEx image;
+      ASSERT_TRUE(image.Create(3, 3, 24));
+      const LoadResult result = LoadFile(image, path, mode, context);
+      EXPECT_EQ(result.Code, kCanceled) << path;
+      EXPECT_EQ(result.ImageType, TYPE_ORDINARY_IMAGE);
+      EXPECT_TRUE(image.IsNull());
+    }
+  }
 }
 
 }  // namespace

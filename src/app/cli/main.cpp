@@ -39,6 +39,11 @@ constexpr Command kCommands[] = {
      "                                rank the PQZ files of FOLDER by their similarity to\n"
      "                                QUERY (defaults: csd; weight 90, 75, 70 by feature)",
      &RunSearch},
+    {"thumbnail",
+     "thumbnail [-s SIZE] IN OUT.png\n"
+     "                                write the thumbnail of any image file as PNG, its\n"
+     "                                longest side SIZE (default 128)",
+     &RunThumbnail},
 };
 
 void PrintHelp() {
