@@ -109,10 +109,19 @@ void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, 
 }
 
 // Packs `count` (mr or nr) rows first .. of a row-major matrix of `length` values per row,
-// which holds `limit` rows, over depths p0 ..: the rows are the operand's rows.
-void PackRows(const double* src, std::uint32_t limit, std::uint32_t length, std::uint32_t first,
-              std::uint32_t count, std::uint32_t p0, std::uint32_t depth, double* dst) {
-  for (std::uint32_t r = 0; r < count; ++r) {
+// which holds `limit` rows, over depths p0 ..: the rows are the operand's rows. Whole groups
+// of eight rows go through the path's vector transpose where it has one.
+void PackRows(const KernelShape& shape, const double* src, std::uint32_t limit,
+              std::uint32_t length, std::uint32_t first, std::uint32_t count, std::uint32_t p0,
+              std::uint32_t depth, double* dst) {
+  std::uint32_t r = 0;
+  if (shape.pack != nullptr) {
+    for (; r + 8 <= count && first + r + 8 <= limit; r += 8) {
+      shape.pack(src + static_cast<std::size_t>(first + r) * length + p0, length, depth, dst + r,
+                 count);
+    }
+  }
+  for (; r < count; ++r) {
     if (first + r < limit) {
       const double* row = src + static_cast<std::size_t>(first + r) * length + p0;
       for (std::uint32_t q = 0; q < depth; ++q) dst[q * count + r] = row[q];
@@ -140,17 +149,17 @@ void Multiply(const KernelShape& shape, const double* a, const double* bt, doubl
   MultiplyPacked(
       shape, m, n, k,
       [&](std::uint32_t i0, std::uint32_t p0, std::uint32_t depth, double* dst) {
-        PackRows(a, m, k, i0, shape.rows, p0, depth, dst);
+        PackRows(shape, a, m, k, i0, shape.rows, p0, depth, dst);
       },
       [&](std::uint32_t j0, std::uint32_t p0, std::uint32_t depth, double* dst) {
-        PackRows(bt, n, k, j0, shape.columns, p0, depth, dst);
+        PackRows(shape, bt, n, k, j0, shape.columns, p0, depth, dst);
       },
       c, false);
 }
 
 }  // namespace
 
-KernelShape PortableKernel() { return {PortableTile, kPortableRows, kPortableColumns}; }
+KernelShape PortableKernel() { return {PortableTile, kPortableRows, kPortableColumns, nullptr}; }
 
 bool ProductPathAvailable(ProductPath path) {
   switch (path) {

@@ -16,10 +16,16 @@ enum class ProductPath { kPortable, kAvx2Fma, kAvx512 };
 using TileKernel = void (*)(std::uint32_t depth, const double* a, const double* b, double* c,
                             std::size_t ldc, bool accumulate);
 
+/// Packs eight rows of `depth` values (row r at src + r x stride) as `depth` groups, the
+/// group of depth q at dst + q x group holding the eight values of that depth in row order.
+using PackEight = void (*)(const double* src, std::size_t stride, std::uint32_t depth, double* dst,
+                           std::uint32_t group);
+
 struct KernelShape {
   TileKernel kernel;
-  std::uint32_t rows;     // rows of C per tile
-  std::uint32_t columns;  // columns of C per tile
+  std::uint32_t rows;        // rows of C per tile
+  std::uint32_t columns;     // columns of C per tile
+  PackEight pack = nullptr;  // a vector transpose for packing, where the path has one
 };
 
 KernelShape PortableKernel();
