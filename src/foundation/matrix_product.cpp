@@ -144,8 +144,8 @@ void PackColumns(const double* src, std::uint32_t width, std::uint32_t first, st
   }
 }
 
-void Multiply(const KernelShape& shape, const double* a, const double* bt, double* c,
-              std::uint32_t m, std::uint32_t n, std::uint32_t k) {
+void MultiplyByRows(const KernelShape& shape, const double* a, const double* bt, double* c,
+                    std::uint32_t m, std::uint32_t n, std::uint32_t k) {
   MultiplyPacked(
       shape, m, n, k,
       [&](std::uint32_t i0, std::uint32_t p0, std::uint32_t depth, double* dst) {
@@ -189,12 +189,37 @@ void MultiplyTransposedWith(ProductPath path, const double* a, const double* bt,
     std::fill(c, c + static_cast<std::size_t>(m) * n, 0.0);
     return;
   }
-  Multiply(ShapeOf(path), a, bt, c, m, n, k);
+  MultiplyByRows(ShapeOf(path), a, bt, c, m, n, k);
 }
 
 void MultiplyTransposed(const double* a, const double* bt, double* c, std::uint32_t m,
                         std::uint32_t n, std::uint32_t k) {
   MultiplyTransposedWith(BestProductPath(), a, bt, c, m, n, k);
+}
+
+void MultiplyWith(ProductPath path, const double* a, const double* b, double* c, std::uint32_t m,
+                  std::uint32_t n, std::uint32_t k) {
+  if (m == 0 || n == 0) return;
+  if (k == 0) {
+    std::fill(c, c + static_cast<std::size_t>(m) * n, 0.0);
+    return;
+  }
+  const KernelShape shape = ShapeOf(path);
+  // B's rows are the depths, so its panels are contiguous runs of each row.
+  MultiplyPacked(
+      shape, m, n, k,
+      [&](std::uint32_t i0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+        PackRows(shape, a, m, k, i0, shape.rows, p0, depth, dst);
+      },
+      [&](std::uint32_t j0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+        PackColumns(b, n, j0, shape.columns, p0, depth, dst);
+      },
+      c, false);
+}
+
+void Multiply(const double* a, const double* b, double* c, std::uint32_t m, std::uint32_t n,
+              std::uint32_t k) {
+  MultiplyWith(BestProductPath(), a, b, c, m, n, k);
 }
 
 void GramProductWith(ProductPath path, const double* x, std::uint32_t rows, std::uint32_t d,

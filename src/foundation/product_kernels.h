@@ -41,6 +41,13 @@ ProductPath BestProductPath();
 void MultiplyTransposedWith(ProductPath path, const double* a, const double* bt, double* c,
                             std::uint32_t m, std::uint32_t n, std::uint32_t k);
 
+/// C (m x n) = A (m x k) B (k x n), both row-major, without a transposed copy of B; the same
+/// per-element order as MultiplyTransposed, so both give identical results.
+void Multiply(const double* a, const double* b, double* c, std::uint32_t m, std::uint32_t n,
+              std::uint32_t k);
+void MultiplyWith(ProductPath path, const double* a, const double* b, double* c, std::uint32_t m,
+                  std::uint32_t n, std::uint32_t k);
+
 /// C (d x d) = xᵀ x for a row-major x of `rows` x d, exactly symmetric: the tiles on and above
 /// the diagonal are computed, each element one chain over the rows of x in order, and
 /// mirrored. No transposed copy of x is made.

@@ -109,6 +109,10 @@ TEST_P(ProductShapes, MatchesNaiveReference) {
   ASSERT_EQ(fast.Columns(), n);
   for (std::uint32_t i = 0; i < fast.Count(); ++i)
     ASSERT_NEAR(fast.Data()[i], slow.Data()[i], 1e-12 * (k + 1)) << i;
+  // Without the transposed copy of B the product is the same, value for value.
+  Matrix<double> plain(m, n);
+  detail::MultiplyWith(path, a.Data(), b.Data(), plain.Data(), m, n, k);
+  for (std::uint32_t i = 0; i < plain.Count(); ++i) ASSERT_EQ(plain.Data()[i], fast.Data()[i]);
   // A band of rows multiplied alone gives exactly the rows of the whole product.
   if (m > 3) {
     Matrix<double> band(m - 3, k);
