@@ -5,6 +5,8 @@
 // results are bit-identical from run to run on one machine.
 #include <algorithm>
 #include <cstdint>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "foundation/matrix.h"
@@ -195,6 +197,40 @@ void MultiplyTransposedWith(ProductPath path, const double* a, const double* bt,
 void MultiplyTransposed(const double* a, const double* bt, double* c, std::uint32_t m,
                         std::uint32_t n, std::uint32_t k) {
   MultiplyTransposedWith(BestProductPath(), a, bt, c, m, n, k);
+}
+
+void MultiplyTransposedParallel(const double* a, const double* bt, double* c, std::uint32_t m,
+                                std::uint32_t n, std::uint32_t k, unsigned threads) {
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  // Below a few tiles per thread the threads cost more than they save.
+  constexpr std::uint32_t kRowsPerThread = 64;
+  threads = std::min<unsigned>(threads, std::max(1u, m / kRowsPerThread));
+  if (threads <= 1) {
+    MultiplyTransposed(a, bt, c, m, n, k);
+    return;
+  }
+  // Shares of whole 8-row groups, so that every tile but the last is full.
+  const std::uint32_t groups = (m + 7) / 8;
+  std::vector<std::thread> helpers;
+  std::uint32_t start = 0;
+  for (unsigned t = 0; t < threads; ++t) {
+    const std::uint32_t end = std::min(m, (groups * (t + 1) / threads) * 8);
+    if (end <= start) continue;
+    const double* part_a = a + static_cast<std::size_t>(start) * k;
+    double* part_c = c + static_cast<std::size_t>(start) * n;
+    const std::uint32_t rows = end - start;
+    if (t + 1 == threads) {
+      MultiplyTransposed(part_a, bt, part_c, rows, n, k);
+    } else {
+      try {
+        helpers.emplace_back([=] { MultiplyTransposed(part_a, bt, part_c, rows, n, k); });
+      } catch (const std::system_error&) {
+        MultiplyTransposed(part_a, bt, part_c, rows, n, k);  // no thread to be had
+      }
+    }
+    start = end;
+  }
+  for (std::thread& helper : helpers) helper.join();
 }
 
 void MultiplyWith(ProductPath path, const double* a, const double* b, double* c, std::uint32_t m,

@@ -48,6 +48,12 @@ void Multiply(const double* a, const double* b, double* c, std::uint32_t m, std:
 void MultiplyWith(ProductPath path, const double* a, const double* b, double* c, std::uint32_t m,
                   std::uint32_t n, std::uint32_t k);
 
+/// MultiplyTransposed with the rows of C split between `threads` threads (the calling one
+/// included; 0 takes one per processor core). Every row comes out exactly as from
+/// MultiplyTransposed, since an element's value does not depend on where its tile sits.
+void MultiplyTransposedParallel(const double* a, const double* bt, double* c, std::uint32_t m,
+                                std::uint32_t n, std::uint32_t k, unsigned threads);
+
 /// C (d x d) = xᵀ x for a row-major x of `rows` x d, exactly symmetric: the tiles on and above
 /// the diagonal are computed, each element one chain over the rows of x in order, and
 /// mirrored. No transposed copy of x is made.

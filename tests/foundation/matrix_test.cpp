@@ -160,6 +160,21 @@ TEST(Matrix, GramProductMatchesNaiveOnEveryPath) {
   }
 }
 
+TEST(Matrix, ParallelProductGivesTheSameValues) {
+  for (const auto& [m, k, n] :
+       {std::tuple{1000u, 96u, 192u}, std::tuple{131u, 20u, 7u}, std::tuple{3u, 5u, 2u}}) {
+    const Matrix<double> a = RandomMatrix(m, k, m), b = RandomMatrix(k, n, n);
+    const Matrix<double> bt = b.Transpose();
+    Matrix<double> one(m, n), many(m, n);
+    detail::MultiplyTransposed(a.Data(), bt.Data(), one.Data(), m, n, k);
+    for (const unsigned threads : {0u, 2u, 3u, 7u}) {
+      many.Fill(-1);
+      detail::MultiplyTransposedParallel(a.Data(), bt.Data(), many.Data(), m, n, k, threads);
+      for (std::uint32_t i = 0; i < one.Count(); ++i) ASSERT_EQ(many.Data()[i], one.Data()[i]);
+    }
+  }
+}
+
 TEST(Matrix, BestProductPathIsAvailable) {
   EXPECT_TRUE(detail::ProductPathAvailable(detail::BestProductPath()));
   EXPECT_TRUE(detail::ProductPathAvailable(ProductPath::kPortable));
