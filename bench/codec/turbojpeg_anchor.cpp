@@ -4,6 +4,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 #include <turbojpeg.h>
 
@@ -42,7 +43,7 @@ double TurboJpegEncodeSeconds(const CImageEx& image, int quality, int runs) {
   return best;
 }
 
-double TurboJpegDecodeSeconds(const std::string& path, int divisor, int runs) {
+double TurboJpegDecodeSeconds(const std::string& path, int divisor, int runs, bool freshOutput) {
   std::ifstream in(path, std::ios::binary);
   std::vector<unsigned char> jpeg((std::istreambuf_iterator<char>(in)),
                                   std::istreambuf_iterator<char>());
