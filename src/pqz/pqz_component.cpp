@@ -144,7 +144,7 @@ ResultCode CPQZComponent::EncodeSymbols() {
   }
 
   // Second walk: each symbol's code word followed by its extra bits.
-  const auto emit = [this, &huffman](std::uint32_t symbol, std::uint32_t extra, int size) {
+  const auto emitSymbol = [this, &huffman](std::uint32_t symbol, std::uint32_t extra, int size) {
     const HuffmanCodeWord& word = huffman.CodeWord(symbol);
     if (word.length == 0) return kValueNotFound;  // every used symbol has a code
     if (const ResultCode code = m_bits.Write(word.code, word.length); code != kSuccess) {
@@ -153,7 +153,8 @@ ResultCode CPQZComponent::EncodeSymbols() {
     return m_bits.Write(extra, size);
   };
   for (std::uint32_t r = 0; r < Rows(); ++r) {
-    if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, emit); code != kSuccess) {
+    if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, emitSymbol);
+        code != kSuccess) {
       return code;
     }
   }

@@ -121,8 +121,9 @@ TEST_F(SearchTest, ThreadsDoNotChangeTheRanking) {
   const std::string query = Write("q.pqz", test::MakeSynthetic(64, 56, 8, 6, 1));
   std::vector<FileRecord> listing = {Record(query)};
   for (int i = 0; i < 23; ++i) {
-    listing.push_back(Record(Write("f" + std::to_string(i) + ".pqz",
-                                   test::MakeSynthetic(64 + 8 * (i % 3), 56, 8, 6, 2 + i % 9))));
+    const std::string name = std::string("f").append(std::to_string(i));
+    listing.push_back(
+        Record(Write(name + ".pqz", test::MakeSynthetic(64 + 8 * (i % 3), 56, 8, 6, 2 + i % 9))));
   }
   for (const std::int32_t kind : {FEATURE_BLOCK_MEAN, FEATURE_HISTOGRAM, FEATURE_CSD}) {
     std::vector<std::vector<FileRecord>> results;
