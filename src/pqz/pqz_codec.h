@@ -40,6 +40,9 @@ class PqzCodec {
   void SetCancelHook(CancelHook hook) { m_cancel = std::move(hook); }
   /// What a decode or preview may cost; files beyond it are refused with 7.
   void SetDecodeLimits(const DecodeLimits& limits) { m_limits = limits; }
+  /// Threads that multiply and arrange the bands of a decode, the calling one included; 0
+  /// (the default) takes one per processor core. The image does not depend on it.
+  void SetDecodeThreads(unsigned threads) { m_decodeThreads = threads; }
 
   /// Copies the three parameter groups, checks them (10, 20 or 17, see CheckParameters),
   /// sets the three components up for encoding (7 when memory runs out) and prints the
@@ -103,6 +106,7 @@ class PqzCodec {
   ReportSink* m_report = &DefaultReportSink();
   CancelHook m_cancel;
   DecodeLimits m_limits;
+  unsigned m_decodeThreads = 0;
   EncodingParameters m_parameters;
   PqzHeader m_header;
   CAverage m_average;
