@@ -176,6 +176,25 @@ int main(int argc, char** argv) {
   PutLe32(b, 12, 4096);  // G = 262144 patches claimed by a file of a few hundred bytes
   Save(dir + "/broken_image_larger_than_file.pqz", b);
 
+  b = first;
+  PutLe32(b, 36, GetLe32(b, 36) + 1);  // the base section would start inside a gap
+  Save(dir + "/broken_base_offset_gap.pqz", b);
+
+  b = first;
+  PutLe32(b, 40, GetLe32(b, 40) - 4);  // the coefficient section would overlap the bases
+  Save(dir + "/broken_coeff_offset_overlap.pqz", b);
+
+  b = first;
+  PutLe32(b, 40, static_cast<std::uint32_t>(b.size()));  // nothing left for the coefficients
+  Save(dir + "/broken_coeff_offset_past_end.pqz", b);
+
+  b = first;
+  PutLe32(b, 8, 8192);
+  PutLe32(b, 12, 8192);
+  PutLe32(b, 16, 2);
+  PutLe32(b, 20, 2);  // 2^24 patches of 2 x 2: the means alone would pass the working memory
+  Save(dir + "/broken_means_beyond_limits.pqz", b);
+
   {
     // BITS[1] = all ones of its width: more one-bit codes than one bit can tell apart.
     b = first;

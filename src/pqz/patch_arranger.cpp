@@ -16,17 +16,19 @@ inline std::uint8_t ClampByte(double value) {
 
 // Per-pixel path: converts each triple through the colour space's inverse and sets the pixel.
 template <class Conversion>
-void ArrangeGeneric(const PatchMatrix& patches, const Tarn::Matrix<double>& means,
-                    const PatchGrid& grid, const PqzHeader& header, CImageEx& image) {
+void ArrangeGeneric(const PatchMatrix& patches, std::uint32_t firstPatch,
+                    const Tarn::Matrix<double>& means, const PatchGrid& grid,
+                    const PqzHeader& header, CImageEx& image) {
   const std::uint32_t pw = static_cast<std::uint32_t>(header.PatchWidth);
   const std::uint32_t ph = static_cast<std::uint32_t>(header.PatchHeight);
   const std::uint32_t n = grid.PixelsPerPatch;
   const std::uint32_t width = static_cast<std::uint32_t>(header.ImageWidth);
   const std::uint32_t height = static_cast<std::uint32_t>(header.ImageHeight);
-  for (std::uint32_t k = 0; k < grid.Patches; ++k) {
+  for (std::uint32_t r = 0; r < patches.Rows(); ++r) {
+    const std::uint32_t k = firstPatch + r;
     const std::uint32_t x0 = (k % grid.Columns) * pw;
     const std::uint32_t y0 = (k / grid.Columns) * ph;
-    const double* row = patches.Row(k);
+    const double* row = patches.Row(r);
     const double m0 = means(0, k), m1 = means(1, k), m2 = means(2, k);
     for (std::uint32_t dy = 0; dy < ph && y0 + dy < height; ++dy) {
       for (std::uint32_t dx = 0; dx < pw && x0 + dx < width; ++dx) {
@@ -41,8 +43,9 @@ void ArrangeGeneric(const PatchMatrix& patches, const Tarn::Matrix<double>& mean
 
 // Direct path for RGB: the clamped channel values go straight into the blue, green, red bytes
 // of the image rows, with no colour value in between.
-void ArrangeDirect(const PatchMatrix& patches, const Tarn::Matrix<double>& means,
-                   const PatchGrid& grid, const PqzHeader& header, CImageEx& image) {
+void ArrangeDirect(const PatchMatrix& patches, std::uint32_t firstPatch,
+                   const Tarn::Matrix<double>& means, const PatchGrid& grid,
+                   const PqzHeader& header, CImageEx& image) {
   const std::uint32_t pw = static_cast<std::uint32_t>(header.PatchWidth);
   const std::uint32_t ph = static_cast<std::uint32_t>(header.PatchHeight);
   const std::uint32_t n = grid.PixelsPerPatch;
@@ -50,11 +53,12 @@ void ArrangeDirect(const PatchMatrix& patches, const Tarn::Matrix<double>& means
   const std::uint32_t height = static_cast<std::uint32_t>(header.ImageHeight);
   std::uint8_t* const top = image.GetBits();
   const std::ptrdiff_t pitch = image.GetPitch();
-  for (std::uint32_t k = 0; k < grid.Patches; ++k) {
+  for (std::uint32_t r = 0; r < patches.Rows(); ++r) {
+    const std::uint32_t k = firstPatch + r;
     const std::uint32_t x0 = (k % grid.Columns) * pw;
     const std::uint32_t y0 = (k / grid.Columns) * ph;
     const std::uint32_t columns = std::min(pw, width - x0);
-    const double* red = patches.Row(k);
+    const double* red = patches.Row(r);
     const double* green = red + n;
     const double* blue = green + n;
     const double m0 = means(0, k), m1 = means(1, k), m2 = means(2, k);
@@ -73,18 +77,22 @@ void ArrangeDirect(const PatchMatrix& patches, const Tarn::Matrix<double>& means
 }  // namespace
 
 ResultCode ArrangePatches(const PatchMatrix& patches, const Tarn::Matrix<double>& means,
-                          const PqzHeader& header, CImageEx& image, ArrangePath path) {
+                          const PqzHeader& header, CImageEx& image, ArrangePath path,
+                          std::uint32_t firstPatch) {
   const PatchGrid grid = GridOf(header);
+  if (firstPatch > grid.Patches || patches.Rows() > grid.Patches - firstPatch) {
+    return kInvalidArguments;
+  }
   const bool direct = header.ColorSpace == kColorSpaceRgb && header.PatchWidth % 4 == 0 &&
                       header.PatchHeight % 4 == 0 && image.GetBPP() == 24;
   if (path == ArrangePath::kDirect && !direct) return kInvalidArguments;
   if (path != ArrangePath::kGeneric && direct) {
-    ArrangeDirect(patches, means, grid, header, image);
+    ArrangeDirect(patches, firstPatch, means, grid, header, image);
     return kSuccess;
   }
   return VisitColorConversion(header.ColorSpace, [&](auto conversion) {
     (void)conversion;
-    ArrangeGeneric<decltype(conversion)>(patches, means, grid, header, image);
+    ArrangeGeneric<decltype(conversion)>(patches, firstPatch, means, grid, header, image);
     return kSuccess;
   });
 }

@@ -20,9 +20,12 @@ enum class ArrangePath {
 /// patch mean of its channel (`means`, 3 x G) is converted back from the header's colour space
 /// and set at its pixel; pixels of edge patches that fall outside the image are dropped.
 /// 27 for a colour space outside 0..2 (the image is not touched then).
+///
+/// `patches` may hold a band of the picture: its row r is then patch `firstPatch` + r, and
+/// only those patches are written. 18 when the band passes the last patch.
 ResultCode ArrangePatches(const PatchMatrix& patches, const Tarn::Matrix<double>& means,
                           const PqzHeader& header, CImageEx& image,
-                          ArrangePath path = ArrangePath::kAuto);
+                          ArrangePath path = ArrangePath::kAuto, std::uint32_t firstPatch = 0);
 
 /// Draws one pixel per patch from the patch means (3 x G) into `image`, which must already be
 /// a 24-bit image of patch columns x patch rows. 27 for a colour space outside 0..2.

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -19,6 +21,8 @@
 namespace orvane {
 
 class CImageEx;
+class PqzReader;
+class StageTimer;
 
 /// Encoder and decoder of PQZ files. A codec is made for one encoding or one decoding: it
 /// owns the parameters, the header and the three components of that one file.
@@ -50,12 +54,20 @@ class PqzCodec {
   ResultCode Encode(const std::string& path, const CImageEx& image);
 
   /// Decodes the PQZ file at `path` into a 24-bit `image` of the file's size, printing the
-  /// four timing lines. On failure the image is left empty.
+  /// four timing lines (each the total of its stage). The header is weighed against the
+  /// decode limits before any section is read (7 when the file passes them); the picture is
+  /// then made in bands of patch rows. The cancel hook is asked between stages and bands.
+  /// On failure or cancelling (29) the image is left empty.
   ResultCode Decode(CImageEx& image, const std::string& path);
+  /// Decode from the `size` bytes of a whole file at `data`, by the same path.
+  ResultCode DecodeMemory(CImageEx& image, const std::uint8_t* data, std::size_t size);
 
   /// Reads only the patch means of the file at `path` and makes a 24-bit image of one pixel
-  /// per patch. On failure the image is left empty.
+  /// per patch, within the decode limits (7). On failure or cancelling (29) the image is left
+  /// empty.
   ResultCode Preview(CImageEx& image, const std::string& path);
+  /// Preview from the `size` bytes of a whole file at `data`, by the same path.
+  ResultCode PreviewMemory(CImageEx& image, const std::uint8_t* data, std::size_t size);
 
   const PqzHeader& Header() const { return m_header; }
   const EncodingParameters& Parameters() const { return m_parameters; }
@@ -73,8 +85,15 @@ class PqzCodec {
   ResultCode WriteSections(std::FILE* file);
 
   // Decoder stages.
-  ResultCode ReadSections(const std::string& path);
-  ResultCode ExpandSections();
+  struct DecodeTimes {
+    double expand = 0, multiply = 0, arrange = 0;
+  };
+  ResultCode DecodeFrom(PqzReader& reader, CImageEx& image, StageTimer& timer);
+  /// Expands, multiplies and arranges the coefficients `bandRows` patch rows at a time.
+  ResultCode DecodeBands(const Tarn::Matrix<double>& basesT, std::uint32_t bandRows,
+                         CImageEx& image, DecodeTimes& times);
+  ResultCode PreviewFrom(PqzReader& reader, CImageEx& image);
+  void PrintTiming(const char* label, double seconds) const;
 
   ReportSink& Report() const { return *m_report; }
   bool Canceled() const { return IsCanceled(m_cancel); }

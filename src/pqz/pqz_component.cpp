@@ -144,7 +144,7 @@ ResultCode CPQZComponent::EncodeSymbols() {
   }
 
   // Second walk: each symbol's code word followed by its extra bits.
-  const auto emit = [this, &huffman](std::uint32_t symbol, std::uint32_t extra, int size) {
+  const auto emitSymbol = [this, &huffman](std::uint32_t symbol, std::uint32_t extra, int size) {
     const HuffmanCodeWord& word = huffman.CodeWord(symbol);
     if (word.length == 0) return kValueNotFound;  // every used symbol has a code
     if (const ResultCode code = m_bits.Write(word.code, word.length); code != kSuccess) {
@@ -153,7 +153,8 @@ ResultCode CPQZComponent::EncodeSymbols() {
     return m_bits.Write(extra, size);
   };
   for (std::uint32_t r = 0; r < Rows(); ++r) {
-    if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, emit); code != kSuccess) {
+    if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, emitSymbol);
+        code != kSuccess) {
       return code;
     }
   }
@@ -226,9 +227,17 @@ ResultCode CPQZComponent::CheckShape(std::int32_t coding, std::uint64_t payloadL
   return (values + kPerByte - 1) / kPerByte <= fileLength ? kSuccess : kReadFailed;
 }
 
-ResultCode CPQZComponent::Read(std::FILE* file) {
+ResultCode CPQZComponent::Read(std::FILE* file) { return LoadPayload(file, true); }
+
+ResultCode CPQZComponent::ReadStreamed(std::FILE* file) { return LoadPayload(file, false); }
+
+ResultCode CPQZComponent::LoadPayload(std::FILE* file, bool allocate) {
   if (m_shapeRows == 0 || m_shapeColumns == 0) return kNotReady;
   m_loaded = false;
+  m_streamed = false;
+  m_rowsReady = false;
+  m_nextRow = 0;
+  m_inflate.Reset();
   m_bits.Clear();
   m_deflate.clear();
   Resize(0, 0);
@@ -268,25 +277,28 @@ ResultCode CPQZComponent::Read(std::FILE* file) {
       return code;
     }
   }
-  try {
-    Resize(m_shapeRows, m_shapeColumns);
-  } catch (const Tarn::MatrixException&) {
-    return kNoMemory;
+  if (allocate) {
+    try {
+      Resize(m_shapeRows, m_shapeColumns);
+    } catch (const Tarn::MatrixException&) {
+      return kNoMemory;
+    }
   }
   m_coding = coding;
+  m_streamed = !allocate;
   m_block = block;
   m_loaded = true;
   return kSuccess;
 }
 
 ResultCode CPQZComponent::Expand(bool dequantize) {
-  if (!m_loaded) return kNotReady;
+  if (!m_loaded || m_streamed) return kNotReady;
   m_bits.Rewind();
   try {
     if (const ResultCode code = LoadSteps(); code != kSuccess) return code;
     const ResultCode decoded = m_coding == kCodingDeflate
                                    ? InflateValues(m_deflate.data(), m_deflate.size(), *this)
-                                   : DecodeSymbols();
+                                   : DecodeAllSymbols();
     if (decoded != kSuccess) return decoded;
     if (const ResultCode code = Unpredict(); code != kSuccess) return code;
     if (dequantize) return Dequantize();
@@ -298,7 +310,41 @@ ResultCode CPQZComponent::Expand(bool dequantize) {
   return kSuccess;
 }
 
-ResultCode CPQZComponent::DecodeSymbols() {
+ResultCode CPQZComponent::DecodeAllSymbols() {
+  if (const ResultCode code = PrepareSymbols(); code != kSuccess) return code;
+  return DecodeSymbolRows(*this, 0, Rows());
+}
+
+ResultCode CPQZComponent::ExpandRows(std::uint32_t count, Tarn::Matrix<double>& rows) {
+  if (!m_loaded || !m_streamed) return kNotReady;
+  if (count > m_shapeRows - m_nextRow) return kInvalidValues;
+  try {
+    if (!m_rowsReady) {
+      m_bits.Rewind();
+      if (const ResultCode code = LoadSteps(); code != kSuccess) return code;
+      const ResultCode ready = m_coding == kCodingDeflate
+                                   ? m_inflate.Begin(m_deflate.data(), m_deflate.size(),
+                                                     std::uint64_t{m_shapeRows} * m_shapeColumns)
+                                   : PrepareSymbols();
+      if (ready != kSuccess) return ready;
+      m_rowsReady = true;
+    }
+    // Bands of one size reuse the storage of the band before.
+    if (rows.Rows() != count || rows.Columns() != m_shapeColumns)
+      rows.Resize(count, m_shapeColumns);
+    const ResultCode decoded =
+        m_coding == kCodingDeflate ? m_inflate.Next(rows) : DecodeSymbolRows(rows, 0, count);
+    if (decoded != kSuccess) return decoded;
+  } catch (const Tarn::MatrixException&) {
+    return kNoMemory;
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+  m_nextRow += count;
+  return kSuccess;
+}
+
+ResultCode CPQZComponent::PrepareSymbols() {
   const RunSizeAlphabet alphabet(m_block.Precision, m_block.MaxZeroRun);
   std::vector<std::uint32_t> bits;
   if (const ResultCode code = LoadTable(m_block.BitsCount, m_block.BitsBits, bits);
@@ -330,17 +376,20 @@ ResultCode CPQZComponent::DecodeSymbols() {
       code != kSuccess) {
     return code;
   }
-  HuffmanDecoder decoder;
-  if (const ResultCode code = decoder.Build(bits, huffval); code != kSuccess) return code;
+  return m_decoder.Build(bits, huffval);
+}
 
+ResultCode CPQZComponent::DecodeSymbolRows(Tarn::Matrix<double>& out, std::uint32_t first,
+                                           std::uint32_t count) {
+  const RunSizeAlphabet alphabet(m_block.Precision, m_block.MaxZeroRun);
   using Kind = RunSizeSymbol::Kind;
-  const std::uint32_t columns = Columns();
-  for (std::uint32_t r = 0; r < Rows(); ++r) {
-    double* row = Row(r);
+  const std::uint32_t columns = out.Columns();
+  for (std::uint32_t r = first; r < first + count; ++r) {
+    double* row = out.Row(r);
     std::uint32_t e = 0;
     while (e < columns) {
       std::uint32_t symbol;
-      if (const ResultCode code = decoder.Decode(m_bits, symbol); code != kSuccess) return code;
+      if (const ResultCode code = m_decoder.Decode(m_bits, symbol); code != kSuccess) return code;
       const RunSizeSymbol s = alphabet.Interpret(symbol);
       if (s.kind == Kind::kEndOfRow) {
         std::fill(row + e, row + columns, 0.0);

@@ -7,6 +7,8 @@
 #include "foundation/matrix.h"
 #include "foundation/result_code.h"
 #include "pqz/bit_stream.h"
+#include "pqz/huffman_decoder.h"
+#include "pqz/inflate_rows.h"
 #include "pqz/pqz_header.h"
 
 namespace orvane {
@@ -80,6 +82,17 @@ class CPQZComponent : public Tarn::Matrix<double> {
   /// is allocated only after these checks; 7 when that fails.
   ResultCode Read(std::FILE* file);
 
+  /// Reads the section as Read does, checks included, but leaves the matrix unallocated:
+  /// its rows are then decoded a few at a time by ExpandRows. Only for a component whose
+  /// rows decode independently and that neither unpredicts nor dequantises (the
+  /// coefficients), so a decode never holds the whole matrix.
+  ResultCode ReadStreamed(std::FILE* file);
+
+  /// After ReadStreamed: decodes the next `count` rows of the matrix into `rows` (resized to
+  /// count x columns), as Expand would have decoded them. The first call reads the tables.
+  /// Same codes as Expand; 22 for more rows than remain; 23 before ReadStreamed.
+  ResultCode ExpandRows(std::uint32_t count, Tarn::Matrix<double>& rows);
+
   /// Decodes the payload into the matrix: LoadSteps, the values (inflate, or the BITS and
   /// HUFFVAL lists and the symbols), Unpredict, and Dequantize when `dequantize` is set.
   /// 14 for corrupt tables or symbols (lists that cannot form a prefix code or do not
@@ -117,7 +130,10 @@ class CPQZComponent : public Tarn::Matrix<double> {
                         std::int32_t& bits);
   ResultCode LoadTable(std::int32_t count, std::int32_t bits, std::vector<std::uint32_t>& out);
   ResultCode EncodeSymbols();
-  ResultCode DecodeSymbols();
+  ResultCode LoadPayload(std::FILE* file, bool allocate);
+  ResultCode PrepareSymbols();
+  ResultCode DecodeAllSymbols();
+  ResultCode DecodeSymbolRows(Tarn::Matrix<double>& out, std::uint32_t first, std::uint32_t count);
   ResultCode CheckBlock(std::int32_t coding, std::int32_t payloadLength,
                         const SectionBlock& block) const;
   ResultCode CheckShape(std::int32_t coding, std::uint64_t payloadLength, std::uint64_t tableBytes,
@@ -130,7 +146,12 @@ class CPQZComponent : public Tarn::Matrix<double> {
   std::vector<std::uint8_t> m_deflate;  ///< the zlib stream of Coding 1
   std::uint32_t m_shapeRows = 0;        ///< from SizeFromHeader
   std::uint32_t m_shapeColumns = 0;
-  bool m_loaded = false;  ///< a payload is ready for Expand
+  bool m_loaded = false;        ///< a payload is ready for Expand
+  bool m_streamed = false;      ///< loaded by ReadStreamed: rows come from ExpandRows
+  bool m_rowsReady = false;     ///< ExpandRows has read the tables
+  std::uint32_t m_nextRow = 0;  ///< the next row ExpandRows decodes
+  HuffmanDecoder m_decoder;     ///< the code of a Coding 0 payload, once PrepareSymbols ran
+  InflateRows m_inflate;        ///< the zlib stream of a streamed Coding 1 payload
 };
 
 }  // namespace orvane

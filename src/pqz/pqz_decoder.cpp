@@ -1,31 +1,17 @@
 // Decoding: PQZ file to a 24-bit image, and the one-pixel-per-patch preview.
-#include <cstdio>
-#include <iostream>
-#include <memory>
+#include <algorithm>
+#include <ostream>
 
 #include "imaging/image_ex.h"
+#include "pqz/color_space.h"
+#include "pqz/decode_budget.h"
 #include "pqz/patch_arranger.h"
 #include "pqz/pqz_codec.h"
+#include "pqz/pqz_reader.h"
 #include "pqz/stage_timer.h"
 
 namespace orvane {
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-void PrintTiming(const char* label, const StageTimer& timer) {
-  std::cout << label << timer.Seconds() << std::endl;
-}
-
-// Opens `path` and reads its header: 8, 14 or 21 on failure.
-ResultCode OpenWithHeader(const std::string& path, FilePtr& file, PqzHeader& header) {
-  file.reset(std::fopen(path.c_str(), "rb"));
-  if (!file) return kCannotOpenFile;
-  return ReadPqzHeader(file.get(), header);
-}
 
 // A 24-bit image, or `failure` when the bitmap cannot be had.
 ResultCode CreateTarget(CImageEx& image, int width, int height, ResultCode failure) {
@@ -33,86 +19,171 @@ ResultCode CreateTarget(CImageEx& image, int width, int height, ResultCode failu
   return image.Create(width, height, 24) ? kSuccess : failure;
 }
 
+// Whatever fails, the caller must not mistake a half-filled picture for the file's.
+struct EmptyOnFailure {
+  CImageEx& image;
+  ResultCode rc = kUnknownError;
+  ~EmptyOnFailure() {
+    if (rc != kSuccess) image.Destroy();
+  }
+};
+
 }  // namespace
 
-ResultCode PqzCodec::ReadSections(const std::string& path) {
-  FilePtr file;
-  if (const ResultCode rc = OpenWithHeader(path, file, m_header); rc != kSuccess) return rc;
-  for (CPQZComponent* component : Components()) {
-    if (const ResultCode rc = component->SizeFromHeader(m_header); rc != kSuccess) return rc;
-  }
-  for (CPQZComponent* component : Components()) {
-    if (const ResultCode rc = component->Read(file.get()); rc != kSuccess) return rc;
-  }
-  return kSuccess;
-}
-
-ResultCode PqzCodec::ExpandSections() {
-  for (CPQZComponent* component : Components()) {
-    if (const ResultCode rc = component->Expand(true); rc != kSuccess) return rc;
-  }
-  return kSuccess;
+void PqzCodec::PrintTiming(const char* label, double seconds) const {
+  Report() << label << seconds << std::endl;
 }
 
 ResultCode PqzCodec::Decode(CImageEx& image, const std::string& path) {
-  // Whatever fails, the caller must not mistake a half-filled picture for the file's.
-  struct EmptyOnFailure {
-    CImageEx& image;
-    ResultCode rc = kUnknownError;
-    ~EmptyOnFailure() {
-      if (rc != kSuccess) image.Destroy();
-    }
-  } guard{image};
-
   StageTimer timer;
-  if ((guard.rc = ReadSections(path)) != kSuccess) return guard.rc;
-  PrintTiming("  loading time = ", timer);
+  PqzReader reader;
+  const ResultCode rc = reader.OpenFile(path);
+  if (rc != kSuccess) {
+    image.Destroy();
+    return rc;
+  }
+  return DecodeFrom(reader, image, timer);
+}
 
+ResultCode PqzCodec::DecodeMemory(CImageEx& image, const std::uint8_t* data, std::size_t size) {
+  StageTimer timer;
+  PqzReader reader;
+  const ResultCode rc = reader.OpenMemory(data, size);
+  if (rc != kSuccess) {
+    image.Destroy();
+    return rc;
+  }
+  return DecodeFrom(reader, image, timer);
+}
+
+ResultCode PqzCodec::Preview(CImageEx& image, const std::string& path) {
+  PqzReader reader;
+  const ResultCode rc = reader.OpenFile(path);
+  if (rc != kSuccess) {
+    image.Destroy();
+    return rc;
+  }
+  return PreviewFrom(reader, image);
+}
+
+ResultCode PqzCodec::PreviewMemory(CImageEx& image, const std::uint8_t* data, std::size_t size) {
+  PqzReader reader;
+  const ResultCode rc = reader.OpenMemory(data, size);
+  if (rc != kSuccess) {
+    image.Destroy();
+    return rc;
+  }
+  return PreviewFrom(reader, image);
+}
+
+ResultCode PqzCodec::DecodeFrom(PqzReader& reader, CImageEx& image, StageTimer& timer) {
+  EmptyOnFailure guard{image};
+  m_header = reader.Header();
+  // Everything the header implies is weighed before a section is read or memory is taken.
+  DecodePlan plan;
+  if ((guard.rc = PlanDecode(m_header, reader.FileLength(), m_limits, plan)) != kSuccess) {
+    return guard.rc;
+  }
+  if (Canceled()) return guard.rc = kCanceled;
+  if ((guard.rc = reader.ReadSection(PqzSection::kAverage, m_average)) != kSuccess ||
+      (guard.rc = reader.ReadSection(PqzSection::kBase, m_base)) != kSuccess ||
+      (guard.rc = reader.ReadSection(PqzSection::kCoeff, m_coeff, true)) != kSuccess) {
+    return guard.rc;
+  }
+  reader.Close();
+  PrintTiming("  loading time = ", timer.Seconds());
+  if (Canceled()) return guard.rc = kCanceled;
+
+  // The stage lines give the total of each stage over all bands.
+  DecodeTimes times;
   timer.Restart();
-  if ((guard.rc = ExpandSections()) != kSuccess) return guard.rc;
-  PrintTiming("  expand time = ", timer);
+  if ((guard.rc = m_average.Expand(true)) != kSuccess ||
+      (guard.rc = m_base.Expand(true)) != kSuccess) {
+    return guard.rc;
+  }
+  times.expand += timer.Seconds();
+  // The bases are walked along their rows by the product: transposed once for all bands.
+  Tarn::Matrix<double> basesT;
+  try {
+    basesT = m_base.Transpose();
+  } catch (const Tarn::MatrixException&) {
+    return guard.rc = kNoMemory;
+  }
+  m_base.Resize(0, 0);
+  if (VisitColorConversion(m_header.ColorSpace, [](auto) { return kSuccess; }) != kSuccess) {
+    return guard.rc = kUnsupportedColorSpace;
+  }
+  if (Canceled()) return guard.rc = kCanceled;
 
   if ((guard.rc = CreateTarget(image, m_header.ImageWidth, m_header.ImageHeight, kUnknownError)) !=
       kSuccess) {
     return guard.rc;
   }
+  if ((guard.rc = DecodeBands(basesT, plan.BandRows, image, times)) != kSuccess) return guard.rc;
 
-  timer.Restart();
-  PatchMatrix patches(static_cast<std::uint32_t>(m_header.PatchWidth),
-                      static_cast<std::uint32_t>(m_header.PatchHeight));
-  try {
-    patches = m_coeff * m_base;  // (G x D) x (D x 3N): every patch as a sum of bases
-  } catch (const Tarn::MatrixException&) {
-    return guard.rc = kNoMemory;
-  }
-  PrintTiming("  multiply time = ", timer);
-
-  timer.Restart();
-  if ((guard.rc = ArrangePatches(patches, m_average, m_header, image)) != kSuccess) {
-    return guard.rc;
-  }
-  PrintTiming("  arrange time = ", timer);
-  std::cout << std::endl;
+  PrintTiming("  expand time = ", times.expand);
+  PrintTiming("  multiply time = ", times.multiply);
+  PrintTiming("  arrange time = ", times.arrange);
+  Report() << std::endl;
   return guard.rc = kSuccess;
 }
 
-ResultCode PqzCodec::Preview(CImageEx& image, const std::string& path) {
-  ResultCode rc = kSuccess;
-  {
-    FilePtr file;
-    rc = OpenWithHeader(path, file, m_header);
-    if (rc == kSuccess) rc = m_average.SizeFromHeader(m_header);
-    if (rc == kSuccess) rc = m_average.Read(file.get());
+ResultCode PqzCodec::DecodeBands(const Tarn::Matrix<double>& basesT, std::uint32_t bandRows,
+                                 CImageEx& image, DecodeTimes& times) {
+  const PatchGrid grid = GridOf(m_header);
+  const std::uint32_t dimension = static_cast<std::uint32_t>(m_header.Dimension);
+  const std::uint32_t patchLength = 3 * grid.PixelsPerPatch;
+  Tarn::Matrix<double> coefficients;
+  PatchMatrix patches(static_cast<std::uint32_t>(m_header.PatchWidth),
+                      static_cast<std::uint32_t>(m_header.PatchHeight));
+  for (std::uint32_t row = 0; row < grid.Rows; row += bandRows) {
+    if (Canceled()) return kCanceled;
+    const std::uint32_t first = row * grid.Columns;
+    const std::uint32_t count = std::min(bandRows, grid.Rows - row) * grid.Columns;
+
+    StageTimer timer;
+    if (const ResultCode rc = m_coeff.ExpandRows(count, coefficients); rc != kSuccess) return rc;
+    times.expand += timer.Seconds();
+
+    timer.Restart();
+    try {
+      if (patches.Rows() != count) patches.Resize(count, patchLength);
+    } catch (const Tarn::MatrixException&) {
+      return kNoMemory;
+    }
+    // (band x D) x (D x 3N): every patch of the band as a sum of bases.
+    Tarn::detail::MultiplyTransposed(coefficients.Data(), basesT.Data(), patches.Data(), count,
+                                     patchLength, dimension);
+    times.multiply += timer.Seconds();
+
+    timer.Restart();
+    if (const ResultCode rc =
+            ArrangePatches(patches, m_average, m_header, image, ArrangePath::kAuto, first);
+        rc != kSuccess) {
+      return rc;
+    }
+    times.arrange += timer.Seconds();
   }
-  if (rc == kSuccess) rc = m_average.Expand(true);
-  if (rc == kSuccess) {
-    const PatchGrid grid = GridOf(m_header);
-    rc = CreateTarget(image, static_cast<int>(grid.Columns), static_cast<int>(grid.Rows),
-                      kPlatformError);
+  return kSuccess;
+}
+
+ResultCode PqzCodec::PreviewFrom(PqzReader& reader, CImageEx& image) {
+  EmptyOnFailure guard{image};
+  m_header = reader.Header();
+  if ((guard.rc = CheckPreviewLimits(m_header, m_limits)) != kSuccess) return guard.rc;
+  if (Canceled()) return guard.rc = kCanceled;
+  if ((guard.rc = reader.ReadSection(PqzSection::kAverage, m_average)) != kSuccess) {
+    return guard.rc;
   }
-  if (rc == kSuccess) rc = DrawPatchMeans(m_average, m_header, image);
-  if (rc != kSuccess) image.Destroy();
-  return rc;
+  reader.Close();
+  if ((guard.rc = m_average.Expand(true)) != kSuccess) return guard.rc;
+  if (Canceled()) return guard.rc = kCanceled;
+  const PatchGrid grid = GridOf(m_header);
+  if ((guard.rc = CreateTarget(image, static_cast<int>(grid.Columns), static_cast<int>(grid.Rows),
+                               kPlatformError)) != kSuccess) {
+    return guard.rc;
+  }
+  return guard.rc = DrawPatchMeans(m_average, m_header, image);
 }
 
 }  // namespace orvane

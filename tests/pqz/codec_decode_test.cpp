@@ -2,6 +2,8 @@
 // component writer: the pixels it must give, its timing lines, its failures and the preview.
 #include <cstdint>
 #include <random>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,8 @@
 #include "console_lines.h"
 #include "imaging/image_ex.h"
 #include "pqz/color_space.h"
+#include "pqz/decode_budget.h"
+#include "pqz/little_endian.h"
 #include "pqz/patch_arranger.h"
 #include "pqz/pqz_codec.h"
 #include "scoped_temp_dir.h"
@@ -226,14 +230,13 @@ TEST_F(CodecDecodeTest, HsvHuePastTheCircleIsNotTheColourOfThePreviousPatch) {
   EXPECT_EQ(folded >> 16, 0u) << "sector 0 has no blue at full saturation";
 }
 
-TEST_F(CodecDecodeTest, UnknownColourSpaceFailsWith27AfterTheSectionsWereReadAndExpanded) {
+TEST_F(CodecDecodeTest, UnknownColourSpaceFailsWith27AfterTheSectionsWereReadBeforeAnyBand) {
   const std::string path = Write("cs3.pqz", ZeroContents(10, 10, 8, 8, 1, 3));
   CImageEx image;
   ASSERT_TRUE(image.Create(4, 4, 24));
   const Decoded d = DecodeCapturing(image, path);
   EXPECT_EQ(d.rc, kUnsupportedColorSpace);
   EXPECT_THAT(d.out, testing::HasSubstr("  loading time = "));
-  EXPECT_THAT(d.out, testing::HasSubstr("  expand time = "));
   EXPECT_THAT(d.out, testing::Not(testing::HasSubstr("arrange time")));
   EXPECT_TRUE(image.IsNull()) << "a failed decode must not leave a picture behind";
 
@@ -322,9 +325,9 @@ TEST_F(CodecDecodeTest, PreviewHasOnePixelPerPatchFromTheMeansAndPrintsNothing) 
   }
 }
 
-// A file whose coefficient section is damaged still previews: the preview reads the means
-// alone, which is what makes it cheap.
-TEST_F(CodecDecodeTest, PreviewDoesNotReadPastTheAverageSection) {
+// The preview reads the means alone, but it accepts only files whose sections all lie where
+// the header says, as every reader does: a file cut after its means is refused alike.
+TEST_F(CodecDecodeTest, FileCutAfterTheMeansIsRefusedByPreviewAndDecodeAlike) {
   std::vector<std::uint8_t> bytes =
       codec_test::ReadAll(Write("good.pqz", KnownTenByTen(kColorSpaceRgb)));
   PqzHeader header;
@@ -337,8 +340,8 @@ TEST_F(CodecDecodeTest, PreviewDoesNotReadPastTheAverageSection) {
   const std::string cut = (m_dir.Path() / "means-only.pqz").string();
   ASSERT_TRUE(codec_test::WriteAll(cut, bytes));
   CImageEx preview;
-  EXPECT_EQ(PreviewCapturing(preview, cut).rc, kSuccess);
-  EXPECT_EQ(preview.GetPixel(0, 0), Rgb(10, 20, 200));
+  EXPECT_EQ(PreviewCapturing(preview, cut).rc, kReadFailed);
+  EXPECT_TRUE(preview.IsNull());
   CImageEx full;
   EXPECT_EQ(DecodeCapturing(full, cut).rc, kReadFailed);
 }
@@ -410,6 +413,182 @@ TEST(CodecArrangeTest, UnknownColourSpaceIsRefusedWith27AndTheImageIsUntouched) 
   EXPECT_EQ(DrawPatchMeans(means, header, image), kUnsupportedColorSpace);
   EXPECT_EQ(image.GetPixel(0, 0), 0x00ABCDEFu);
 }
+
+// ---------------------------------------------------------------------------------------
+// Limits, bands, memory, cancelling and the report sink
+
+// Random stored values on a picture of several patch rows; `patchSide` 4 takes the direct
+// arranging path, 5 the per-pixel one.
+FileContents RandomContents(int patchSide, std::uint16_t colorSpace) {
+  FileContents c = ZeroContents(61, 47, patchSide, patchSide, 3, colorSpace);
+  std::mt19937 random(static_cast<unsigned>(patchSide));
+  std::uniform_int_distribution<int> mean(0, 255), basis(-40, 40), coeff(-3, 3);
+  for (std::uint32_t i = 0; i < c.means.Count(); ++i) c.means.Data()[i] = mean(random);
+  for (std::uint32_t i = 0; i < c.bases.Count(); ++i) c.bases.Data()[i] = basis(random);
+  for (std::uint32_t i = 0; i < c.coeffs.Count(); ++i) c.coeffs.Data()[i] = coeff(random);
+  c.factors = {1, 2, 3};
+  return c;
+}
+
+// The picture of `contents` made the direct way: the whole product, arranged at once.
+CImageEx WholeMatrixPicture(const FileContents& c) {
+  Tarn::Matrix<double> bases = c.bases;
+  for (std::uint32_t d = 0; d < bases.Rows(); ++d) {
+    for (std::uint32_t j = 0; j < bases.Columns(); ++j) bases(d, j) /= c.factors[d];
+  }
+  PatchMatrix patches(static_cast<std::uint32_t>(c.header.PatchWidth),
+                      static_cast<std::uint32_t>(c.header.PatchHeight));
+  patches = c.coeffs * bases;
+  CImageEx image;
+  image.Create(c.header.ImageWidth, c.header.ImageHeight, 24);
+  ArrangePatches(patches, c.means, c.header, image);
+  return image;
+}
+
+void ExpectSamePixels(const CImageEx& got, const CImageEx& want, const std::string& what) {
+  ASSERT_EQ(got.GetWidth(), want.GetWidth()) << what;
+  ASSERT_EQ(got.GetHeight(), want.GetHeight()) << what;
+  for (int y = 0; y < want.GetHeight(); ++y) {
+    for (int x = 0; x < want.GetWidth(); ++x) {
+      ASSERT_EQ(got.GetPixel(x, y), want.GetPixel(x, y))
+          << what << " at (" << x << ", " << y << ")";
+    }
+  }
+}
+
+class CodecBandTest : public CodecDecodeTest, public testing::WithParamInterface<int> {};
+
+// Tighter working memory gives narrower bands, down to one patch row; every band size must
+// give the pixels of the whole product.
+TEST_P(CodecBandTest, EveryBandSizeGivesThePixelsOfTheWholeProduct) {
+  const FileContents contents = RandomContents(GetParam(), kColorSpaceRgb);
+  const std::string path = Write("random.pqz", contents);
+  const CImageEx want = WholeMatrixPicture(contents);
+  const std::uint64_t fileLength = codec_test::ReadAll(path).size();
+  std::set<std::uint32_t> bandRows;
+  for (std::uint64_t bytes = 1024; bytes <= (std::uint64_t{64} << 20); bytes *= 2) {
+    DecodeLimits limits;
+    limits.MaxWorkingBytes = bytes;
+    DecodePlan plan;
+    if (PlanDecode(contents.header, fileLength, limits, plan) != kSuccess) continue;
+    bandRows.insert(plan.BandRows);
+    PqzCodec codec;
+    std::ostringstream report;
+    codec.SetReportSink(report);
+    codec.SetDecodeLimits(limits);
+    CImageEx image;
+    ASSERT_EQ(codec.Decode(image, path), kSuccess) << bytes;
+    ExpectSamePixels(image, want, std::to_string(plan.BandRows) + " rows per band");
+  }
+  EXPECT_TRUE(bandRows.count(1)) << "one patch row per band must have been tried";
+  EXPECT_GE(bandRows.size(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(ArrangingPaths, CodecBandTest, testing::Values(4, 5));
+
+TEST_F(CodecDecodeTest, DecodeAndPreviewFromMemoryGiveWhatTheFileGives) {
+  const std::string path = Write("random.pqz", RandomContents(4, kColorSpaceYcc));
+  const std::vector<std::uint8_t> bytes = codec_test::ReadAll(path);
+  CImageEx fromFile, fromMemory;
+  ASSERT_EQ(DecodeCapturing(fromFile, path).rc, kSuccess);
+  PqzCodec codec;
+  std::ostringstream report;
+  codec.SetReportSink(report);
+  ASSERT_EQ(codec.DecodeMemory(fromMemory, bytes.data(), bytes.size()), kSuccess);
+  ExpectSamePixels(fromMemory, fromFile, "decode");
+  CImageEx previewFile, previewMemory;
+  ASSERT_EQ(PreviewCapturing(previewFile, path).rc, kSuccess);
+  ASSERT_EQ(PqzCodec().PreviewMemory(previewMemory, bytes.data(), bytes.size()), kSuccess);
+  ExpectSamePixels(previewMemory, previewFile, "preview");
+  EXPECT_EQ(PqzCodec().DecodeMemory(fromMemory, bytes.data(), 0), kReadFailed);
+  EXPECT_TRUE(fromMemory.IsNull());
+}
+
+TEST_F(CodecDecodeTest, TimingLinesGoToTheGivenSinkAndNothingToStandardOutput) {
+  const std::string path = Write("random.pqz", RandomContents(4, kColorSpaceRgb));
+  testing::internal::CaptureStdout();
+  PqzCodec codec;
+  std::ostringstream report;
+  codec.SetReportSink(report);
+  CImageEx image;
+  const ResultCode rc = codec.Decode(image, path);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  ASSERT_EQ(rc, kSuccess);
+  const std::vector<std::string> lines = test::Lines(report.str());
+  ASSERT_EQ(lines.size(), 5u) << report.str();
+  EXPECT_EQ(lines[3].rfind("  arrange time = ", 0), 0u);
+}
+
+// The hook answers "stop" at its n-th question; whenever that is, the decode and the preview
+// return 29 and leave no picture.
+TEST_F(CodecDecodeTest, CancellingAtAnyQuestionGives29AndNoPicture) {
+  const std::string path = Write("random.pqz", RandomContents(4, kColorSpaceRgb));
+  for (int stopAt = 1;; ++stopAt) {
+    int asked = 0;
+    PqzCodec codec;
+    std::ostringstream report;
+    codec.SetReportSink(report);
+    codec.SetCancelHook([&asked, stopAt] { return ++asked >= stopAt; });
+    CImageEx image;
+    ASSERT_TRUE(image.Create(3, 3, 24));
+    const ResultCode rc = codec.Decode(image, path);
+    if (asked < stopAt) {  // the decode asked fewer times: it ran to its end
+      EXPECT_EQ(rc, kSuccess);
+      EXPECT_GT(stopAt, 4) << "the stages and the bands must each be asked about";
+      break;
+    }
+    EXPECT_EQ(rc, kCanceled) << stopAt;
+    EXPECT_TRUE(image.IsNull()) << stopAt;
+    EXPECT_THAT(report.str(), testing::Not(testing::HasSubstr("arrange time"))) << stopAt;
+  }
+  PqzCodec codec;
+  codec.SetCancelHook([] { return true; });
+  CImageEx preview;
+  EXPECT_EQ(codec.Preview(preview, path), kCanceled);
+  EXPECT_TRUE(preview.IsNull());
+}
+
+// A header that claims a picture beyond the limits, on sections of a small honest file: if
+// the sections were read first the mismatch would give 14, so 7 shows that the limits were
+// weighed first, before any matrix was allocated.
+struct HostileHeader {
+  const char* name;
+  std::int32_t width, height, patchSide;
+  ResultCode decode, preview;
+};
+
+class CodecHostileHeaderTest : public CodecDecodeTest,
+                               public testing::WithParamInterface<HostileHeader> {};
+
+TEST_P(CodecHostileHeaderTest, RefusedWith7BeforeAnySectionIsRead) {
+  const HostileHeader& h = GetParam();
+  std::vector<std::uint8_t> bytes =
+      codec_test::ReadAll(Write("good.pqz", KnownTenByTen(kColorSpaceRgb)));
+  StoreLeInt32(bytes.data() + 8, h.height);
+  StoreLeInt32(bytes.data() + 12, h.width);
+  StoreLeInt32(bytes.data() + 16, h.patchSide);
+  StoreLeInt32(bytes.data() + 20, h.patchSide);
+  const std::string path = (m_dir.Path() / "hostile.pqz").string();
+  ASSERT_TRUE(codec_test::WriteAll(path, bytes));
+  CImageEx image;
+  const Decoded d = DecodeCapturing(image, path);
+  EXPECT_EQ(d.rc, h.decode);
+  EXPECT_EQ(d.out, "");
+  EXPECT_TRUE(image.IsNull());
+  EXPECT_EQ(PreviewCapturing(image, path).rc, h.preview);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Claims, CodecHostileHeaderTest,
+    testing::Values(
+        // 2^26 pixels in 1 x 1 patches: the means alone would take 1.5 GB.
+        HostileHeader{"OnePixelPatches", 8192, 8192, 1, kNoMemory, kNoMemory},
+        // 2^28 pixels of flat 16 x 16 patches from a file of a few hundred bytes.
+        HostileHeader{"LargePictureFromFewBytes", 16384, 16384, 16, kNoMemory, kReadFailed},
+        // More pixels than any decode makes; the preview (G pixels) reads the means and finds
+        // them far too few.
+        HostileHeader{"PastThePixelLimit", 20000, 20000, 64, kNoMemory, kOutOfRange}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace orvane

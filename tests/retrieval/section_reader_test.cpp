@@ -1,14 +1,19 @@
 #include "retrieval/section_reader.h"
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "imaging/image_ex.h"
 #include "pqz/little_endian.h"
+#include "pqz/pqz_codec.h"
+#include "pqz/pqz_reader.h"
 #include "retrieval/color_feature.h"
 #include "retrieval/edge_feature.h"
 #include "retrieval_test_support.h"
@@ -99,7 +104,8 @@ const Damage kDamages[] = {
        StoreLeInt32(reinterpret_cast<std::uint8_t*>(&b[32]), 1 << 30);
        StoreLeInt32(reinterpret_cast<std::uint8_t*>(&b[36]), 1 << 30);
      }},
-    {"TruncatedInTheBases", kSuccess, kReadFailed,
+    // Every reader refuses a file whose sections do not all lie whole where the header says.
+    {"TruncatedInTheBases", kReadFailed, kReadFailed,
      [](std::vector<char>& b) {
        b.resize(static_cast<std::size_t>(LoadLeInt32(reinterpret_cast<std::uint8_t*>(&b[36]))) +
                 50);
@@ -175,6 +181,97 @@ INSTANTIATE_TEST_SUITE_P(Damages, DamagedFile, testing::ValuesIn(kDamages),
                          [](const testing::TestParamInfo<Damage>& info) {
                            return std::string(info.param.name);
                          });
+
+// Offsets that break the layout (sections one after the other, no gap, no overlap, within the
+// file) and bytes after the last section, which every reader ignores.
+struct Layout {
+  const char* name;
+  ResultCode code;
+  void (*apply)(std::vector<char>& bytes);
+};
+
+std::int32_t Field(const std::vector<char>& b, std::size_t at) {
+  return LoadLeInt32(reinterpret_cast<const std::uint8_t*>(&b[at]));
+}
+void SetField(std::vector<char>& b, std::size_t at, std::int32_t v) {
+  StoreLeInt32(reinterpret_cast<std::uint8_t*>(&b[at]), v);
+}
+// Puts `n` zero bytes in front of the byte at `at`.
+void Insert(std::vector<char>& b, std::size_t at, std::size_t n) {
+  b.insert(b.begin() + static_cast<std::ptrdiff_t>(at), n, '\0');
+}
+
+const Layout kLayouts[] = {
+    {"BytesAfterTheLastSection", kSuccess,
+     [](std::vector<char>& b) { b.insert(b.end(), 9, '\x5A'); }},
+    {"BaseOffsetLeavesAGap", kReadFailed,
+     [](std::vector<char>& b) {
+       const std::int32_t base = Field(b, 36);
+       Insert(b, static_cast<std::size_t>(base), 4);
+       SetField(b, 36, base + 4);
+       SetField(b, 40, Field(b, 40) + 4);
+     }},
+    {"BaseOffsetOverlapsTheMeans", kReadFailed,
+     [](std::vector<char>& b) { SetField(b, 36, Field(b, 36) - 1); }},
+    {"CoeffOffsetLeavesAGap", kReadFailed,
+     [](std::vector<char>& b) {
+       const std::int32_t coeff = Field(b, 40);
+       Insert(b, static_cast<std::size_t>(coeff), 8);
+       SetField(b, 40, coeff + 8);
+     }},
+    {"CoeffOffsetPastTheEnd", kReadFailed,
+     [](std::vector<char>& b) { SetField(b, 40, static_cast<std::int32_t>(b.size()) + 100); }},
+    {"AverageOffsetAfterAGap", kReadFailed,
+     [](std::vector<char>& b) {
+       Insert(b, 44, 4);
+       SetField(b, 32, 48);
+       SetField(b, 36, Field(b, 36) + 4);
+       SetField(b, 40, Field(b, 40) + 4);
+     }},
+    {"LastSectionCutShort", kReadFailed, [](std::vector<char>& b) { b.pop_back(); }},
+};
+
+class OddLayout : public SectionReaderTest, public testing::WithParamInterface<Layout> {};
+
+TEST_P(OddLayout, DecodePreviewInfoAndSearchAgree) {
+  std::vector<char> bytes = ReadAll(m_path);
+  GetParam().apply(bytes);
+  const std::string path = m_dir.File("odd.pqz");
+  WriteAll(path, bytes);
+  const ResultCode want = GetParam().code;
+
+  PqzReader reader;  // what pqz info opens the file with
+  EXPECT_EQ(reader.OpenFile(path), want) << "reader";
+  Tarn::Matrix<double> m;
+  PqzHeader h;
+  EXPECT_EQ(ReadAverages(path, m, h), want) << "averages";
+  EXPECT_EQ(ReadBases(path, m, h), want) << "bases";
+  std::ostringstream report;
+  PqzCodec decoder;
+  decoder.SetReportSink(report);
+  CImageEx image;
+  EXPECT_EQ(decoder.Decode(image, path), want) << "decode";
+  EXPECT_EQ(PqzCodec().Preview(image, path), want) << "preview";
+  std::vector<std::uint8_t> raw(bytes.size());
+  std::memcpy(raw.data(), bytes.data(), bytes.size());
+  PqzCodec fromMemory;
+  fromMemory.SetReportSink(report);
+  EXPECT_EQ(fromMemory.DecodeMemory(image, raw.data(), raw.size()), want) << "decode from memory";
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, OddLayout, testing::ValuesIn(kLayouts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A reader that keeps a section whole refuses one beyond the working memory of its limits.
+TEST_F(SectionReaderTest, SectionsBeyondTheWorkingMemoryAreRefusedWith7) {
+  DecodeLimits tight;
+  tight.MaxWorkingBytes = 64;
+  Tarn::Matrix<double> m;
+  PqzHeader h;
+  EXPECT_EQ(ReadAverages(m_path, m, h, tight), kNoMemory);
+  EXPECT_EQ(ReadBases(m_path, m, h, tight), kNoMemory);
+  EXPECT_TRUE(m.IsEmpty());
+}
 
 }  // namespace
 }  // namespace orvane

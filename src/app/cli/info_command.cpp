@@ -1,37 +1,38 @@
 // pqz info FILE.pqz: the header and size reports of a file, without decoding it.
-#include <cstdio>
-#include <memory>
+#include <utility>
 
 #include "app/cli/command.h"
 #include "pqz/average.h"
 #include "pqz/base.h"
 #include "pqz/coeff.h"
 #include "pqz/pqz_header.h"
+#include "pqz/pqz_reader.h"
 
 namespace orvane::cli {
 
 ResultCode RunInfo(const Arguments& args) {
   if (args.size() != 1) return ReportUsage("info FILE.pqz");
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(args[0].c_str(), "rb"),
-                                                       &std::fclose);
-  if (!file) return ReportFailure(kCannotOpenFile);
-  PqzHeader header;
-  if (const ResultCode rc = ReadPqzHeader(file.get(), header); rc != kSuccess) {
-    return ReportFailure(rc);
-  }
-  // Reading every section checks that the file is whole and gives the stored sizes.
+  // Opening settles where the sections lie and that the file holds them whole, by the rule
+  // every reader of the system applies.
+  PqzReader reader;
+  if (const ResultCode rc = reader.OpenFile(args[0]); rc != kSuccess) return ReportFailure(rc);
+  // Reading every section (without expanding it or taking its matrix) checks its head and
+  // block as a decode would.
   CAverage average;
   CBase base;
   CCoeff coeff;
-  for (CPQZComponent* c :
-       {static_cast<CPQZComponent*>(&average), static_cast<CPQZComponent*>(&base),
-        static_cast<CPQZComponent*>(&coeff)}) {
-    ResultCode rc = c->SizeFromHeader(header);
-    if (rc == kSuccess) rc = c->Read(file.get());
-    if (rc != kSuccess) return ReportFailure(rc);
+  const std::pair<PqzSection, CPQZComponent*> sections[] = {
+      {PqzSection::kAverage, &average}, {PqzSection::kBase, &base}, {PqzSection::kCoeff, &coeff}};
+  for (const auto& [section, component] : sections) {
+    if (const ResultCode rc = reader.ReadSection(section, *component, true); rc != kSuccess) {
+      return ReportFailure(rc);
+    }
   }
-  PrintHeaderReport(header);
-  PrintSizeReport(average.StoredSize(), base.StoredSize(), coeff.StoredSize());
+  const auto size = [&reader](PqzSection s) {
+    return static_cast<std::uint32_t>(reader.Extent(s).Size);
+  };
+  PrintHeaderReport(reader.Header());
+  PrintSizeReport(size(PqzSection::kAverage), size(PqzSection::kBase), size(PqzSection::kCoeff));
   return kSuccess;
 }
 
