@@ -117,6 +117,9 @@ CRetrievalView::CRetrievalView(QWidget* parent)
   pages->addWidget(PageTrackbar(), 1);
   layout->addLayout(pages, 7, 0, 1, 4);
   layout->setColumnStretch(0, 1);
+  // The tab view's share of the frame decides the panel's height, not the form's rows.
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
+  setMinimumSize(1, 1);
 
   connect(m_feature, &QComboBox::currentIndexChanged, this, [this] { OnFeatureChange(); });
   connect(m_colorTrackbar, &QSlider::valueChanged, this, &CRetrievalView::OnHScroll);
