@@ -2,6 +2,7 @@
 // bases) under both section codings, in MB/s of the int32 values the matrix stands for. The
 // plain conversion of the same values to int32 runs beside them as the reference, so the
 // ratio holds on a busy machine too.
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -143,40 +144,42 @@ bool LoadSymbols(SymbolStream& out) {
   return out.decoder.Build(bits, huffval) == kSuccess;
 }
 
-void BM_ExpandBitByBit(benchmark::State& state) {
-  SymbolStream symbols;
-  if (!LoadSymbols(symbols)) return state.SkipWithError("cannot make the section");
+// Decodes the symbols into `out` with the canonical walk bit by bit; false on a failure.
+bool WalkBitByBit(SymbolStream& symbols, Tarn::Matrix<double>& out) {
   BitStream& stream = symbols.stream;
   const HuffmanDecoder& decoder = symbols.decoder;
   const RunSizeAlphabet& alphabet = symbols.alphabet;
-  const std::uint64_t start = symbols.start;
-  Tarn::Matrix<double> out(kPatches, kBases);
-  for (auto _ : state) {
-    stream.Rewind();
-    stream.Skip(start);
-    for (std::uint32_t r = 0; r < kPatches; ++r) {
-      double* row = out.Row(r);
-      std::uint32_t e = 0;
-      while (e < kBases) {
-        std::uint32_t symbol = 0;
-        if (decoder.DecodeCanonical(stream, symbol) != kSuccess) {
-          state.SkipWithError("decode failed");
-          return;
-        }
-        const RunSizeSymbol sym = alphabet.Interpret(symbol);
-        if (sym.kind == RunSizeSymbol::Kind::kEndOfRow) {
-          std::fill(row + e, row + kBases, 0.0);
-          break;
-        }
-        std::fill(row + e, row + e + sym.run, 0.0);
-        e += sym.run;
-        if (sym.kind == RunSizeSymbol::Kind::kValue) {
-          std::uint32_t extra = 0;
-          ReadBitByBit(stream, sym.size, extra);
-          row[e++] = static_cast<double>(ExtendValue(extra, sym.size));
-        }
+  stream.Rewind();
+  stream.Skip(symbols.start);
+  for (std::uint32_t r = 0; r < kPatches; ++r) {
+    double* row = out.Row(r);
+    std::uint32_t e = 0;
+    while (e < kBases) {
+      std::uint32_t symbol = 0;
+      if (decoder.DecodeCanonical(stream, symbol) != kSuccess) return false;
+      const RunSizeSymbol sym = alphabet.Interpret(symbol);
+      if (sym.kind == RunSizeSymbol::Kind::kEndOfRow) {
+        std::fill(row + e, row + kBases, 0.0);
+        break;
+      }
+      std::fill(row + e, row + e + sym.run, 0.0);
+      e += sym.run;
+      if (sym.kind == RunSizeSymbol::Kind::kValue) {
+        std::uint32_t extra = 0;
+        ReadBitByBit(stream, sym.size, extra);
+        row[e++] = static_cast<double>(ExtendValue(extra, sym.size));
       }
     }
+  }
+  return true;
+}
+
+void BM_ExpandBitByBit(benchmark::State& state) {
+  SymbolStream symbols;
+  if (!LoadSymbols(symbols)) return state.SkipWithError("cannot make the section");
+  Tarn::Matrix<double> out(kPatches, kBases);
+  for (auto _ : state) {
+    if (!WalkBitByBit(symbols, out)) return state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(out.Data());
   }
   ReportRate(state);
@@ -201,6 +204,48 @@ void BM_DecodeRows(benchmark::State& state) {
   ReportRate(state);
 }
 
+// Expand of the Huffman coded section (the component's whole Expand) as a multiple of the
+// bit by bit walk over the same symbols, both measured here in turn: x_bit_by_bit. The walk
+// stands for the decoding as it was before the first-level table.
+void BM_ExpandVsBitByBit(benchmark::State& state) {
+  SymbolStream symbols;
+  if (!LoadSymbols(symbols)) return state.SkipWithError("cannot make the section");
+  CCoeff coeff;
+  Prepare(coeff, kCodingHuffman);
+  std::FILE* file = std::tmpfile();
+  if (coeff.Compress() != kSuccess || coeff.Write(file) != kSuccess) {
+    return state.SkipWithError("cannot write the section");
+  }
+  std::rewind(file);
+  PqzHeader header;
+  header.ImageWidth = kPatches * 8;
+  header.ImageHeight = 8;
+  header.PatchWidth = 8;
+  header.PatchHeight = 8;
+  header.Dimension = kBases;
+  CCoeff back;
+  if (back.SizeFromHeader(header) != kSuccess || back.Read(file) != kSuccess) {
+    return state.SkipWithError("cannot read the section");
+  }
+  std::fclose(file);
+  Tarn::Matrix<double> out(kPatches, kBases);
+  double expand = 0, walk = 0;
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    if (back.Expand(true) != kSuccess) return state.SkipWithError("Expand failed");
+    benchmark::DoNotOptimize(back.Data());
+    auto middle = std::chrono::steady_clock::now();
+    if (!WalkBitByBit(symbols, out)) return state.SkipWithError("decode failed");
+    benchmark::DoNotOptimize(out.Data());
+    expand += std::chrono::duration<double>(middle - start).count();
+    walk += std::chrono::duration<double>(std::chrono::steady_clock::now() - middle).count();
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["Expand MB/s"] = kInputBytes * n / expand / 1e6;
+  state.counters["bit by bit MB/s"] = kInputBytes * n / walk / 1e6;
+  state.counters["x_bit_by_bit"] = walk / expand;
+}
+
 // Reference: converting the values to int32, the least any coding must do with them.
 void BM_ConvertToInt32(benchmark::State& state) {
   const Tarn::Matrix<double>& m = Coefficients();
@@ -217,6 +262,7 @@ BENCHMARK(BM_Compress)->ArgName("Coding")->Arg(0)->Arg(1)->Unit(benchmark::kMill
 BENCHMARK(BM_Expand)->ArgName("Coding")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExpandBitByBit)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeRows)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExpandVsBitByBit)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertToInt32)->Unit(benchmark::kMillisecond);
 
 }  // namespace

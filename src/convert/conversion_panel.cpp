@@ -47,6 +47,9 @@ CConversionPanel::CConversionPanel(const QString& title, const QString& browserT
   m_form->addWidget(m_saveDirectory, 2, 1);
   m_form->addWidget(m_browseSave, 2, 2);
   m_form->setColumnStretch(1, 1);
+  // The tab view's share of the frame decides the panel's height, not the form's rows.
+  m_form->setSizeConstraint(QLayout::SetNoConstraint);
+  setMinimumSize(1, 1);
 
   connect(m_browseTarget, &QPushButton::clicked, this, &CConversionPanel::OnBrowseTarget);
   connect(m_browseSave, &QPushButton::clicked, this, &CConversionPanel::OnBrowseSave);

@@ -27,7 +27,9 @@ CConvert2PQZView::CConvert2PQZView(QWidget* parent)
   m_progress->setObjectName(QStringLiteral("batchProgress"));
   m_progress->setRange(0, 1);
   m_progress->setValue(0);
+  // "files done/all" while a batch runs; an idle bar shows no text.
   m_progress->setFormat(QStringLiteral("%v/%m"));
+  m_progress->setTextVisible(false);
   m_status->setObjectName(QStringLiteral("batchStatus"));
 
   int row = FirstFreeRow();
@@ -86,6 +88,7 @@ void CConvert2PQZView::OnConvert() {
 }
 
 void CConvert2PQZView::OnBatchProgress(const BatchProgress& progress) {
+  m_progress->setTextVisible(true);
   m_progress->setRange(0, static_cast<int>(progress.total));
   m_progress->setValue(static_cast<int>(progress.finished));
   m_status->setText(QString::fromStdString(progress.current));
@@ -94,6 +97,7 @@ void CConvert2PQZView::OnBatchProgress(const BatchProgress& progress) {
 void CConvert2PQZView::OnBatchFinished(const BatchResult& result) {
   m_progress->setRange(0, 1);
   m_progress->setValue(0);
+  m_progress->setTextVisible(false);
   m_status->clear();
   const std::string message = PqzBatchMessage(result);
   if (!message.empty()) Tell(QString::fromStdString(message));

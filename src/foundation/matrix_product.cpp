@@ -5,6 +5,8 @@
 // results are bit-identical from run to run on one machine.
 #include <algorithm>
 #include <cstdint>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "foundation/matrix.h"
@@ -56,8 +58,14 @@ KernelShape ShapeOf(ProductPath path) {
   return PortableKernel();
 }
 
-void Multiply(const KernelShape& shape, const double* a, const double* bt, double* c,
-              std::uint32_t m, std::uint32_t n, std::uint32_t k) {
+// The blocked walk shared by the products. `pack_a(i0, p0, depth, dst)` writes rows
+// i0 .. i0 + mr - 1 of the left operand over depths p0 .. p0 + depth - 1 as `depth` groups of
+// mr values (zero past row m); `pack_b(j0, p0, depth, dst)` writes columns j0 .. j0 + nr - 1
+// of the right operand the same way (zero past column n). With `upper` only the tiles that
+// reach the main diagonal or above it are computed.
+template <typename PackA, typename PackB>
+void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, std::uint32_t k,
+                    PackA&& pack_a, PackB&& pack_b, double* c, bool upper) {
   const std::uint32_t mr = shape.rows, nr = shape.columns;
   const std::uint32_t column_block = (kColumnBlock + nr - 1) / nr * nr;
   thread_local std::vector<double> a_pack, b_pack;
@@ -71,31 +79,16 @@ void Multiply(const KernelShape& shape, const double* a, const double* bt, doubl
     for (std::uint32_t p0 = 0; p0 < k; p0 += kDepthBlock) {
       const std::uint32_t depth = std::min(kDepthBlock, k - p0);
       const bool accumulate = p0 != 0;
-      // Panel p holds, for every depth q, columns j0 + p nr .. + nr - 1 of B side by side.
       for (std::uint32_t p = 0; p < panels; ++p) {
-        double* panel = b_pack.data() + static_cast<std::size_t>(p) * depth * nr;
-        for (std::uint32_t jj = 0; jj < nr; ++jj) {
-          const std::uint32_t j = j0 + p * nr + jj;
-          if (j < n) {
-            const double* src = bt + static_cast<std::size_t>(j) * k + p0;
-            for (std::uint32_t q = 0; q < depth; ++q) panel[q * nr + jj] = src[q];
-          } else {
-            for (std::uint32_t q = 0; q < depth; ++q) panel[q * nr + jj] = 0.0;
-          }
-        }
+        pack_b(j0 + p * nr, p0, depth, b_pack.data() + static_cast<std::size_t>(p) * depth * nr);
       }
-      for (std::uint32_t i0 = 0; i0 < m; i0 += mr) {
+      const std::uint32_t i_end = upper ? std::min(m, j0 + columns) : m;
+      for (std::uint32_t i0 = 0; i0 < i_end; i0 += mr) {
         const std::uint32_t rows = std::min(mr, m - i0);
-        for (std::uint32_t r = 0; r < mr; ++r) {
-          if (r < rows) {
-            const double* src = a + static_cast<std::size_t>(i0 + r) * k + p0;
-            for (std::uint32_t q = 0; q < depth; ++q) a_pack[q * mr + r] = src[q];
-          } else {
-            for (std::uint32_t q = 0; q < depth; ++q) a_pack[q * mr + r] = 0.0;
-          }
-        }
+        pack_a(i0, p0, depth, a_pack.data());
         for (std::uint32_t p = 0; p < panels; ++p) {
           const std::uint32_t jc = j0 + p * nr;
+          if (upper && jc + nr <= i0) continue;  // wholly below the diagonal
           const std::uint32_t cols = std::min(nr, n - jc);
           const double* panel = b_pack.data() + static_cast<std::size_t>(p) * depth * nr;
           double* tile = c + static_cast<std::size_t>(i0) * n + jc;
@@ -117,9 +110,58 @@ void Multiply(const KernelShape& shape, const double* a, const double* bt, doubl
   }
 }
 
+// Packs `count` (mr or nr) rows first .. of a row-major matrix of `length` values per row,
+// which holds `limit` rows, over depths p0 ..: the rows are the operand's rows. Whole groups
+// of eight rows go through the path's vector transpose where it has one.
+void PackRows(const KernelShape& shape, const double* src, std::uint32_t limit,
+              std::uint32_t length, std::uint32_t first, std::uint32_t count, std::uint32_t p0,
+              std::uint32_t depth, double* dst) {
+  std::uint32_t r = 0;
+  if (shape.pack != nullptr) {
+    for (; r + 8 <= count && first + r + 8 <= limit; r += 8) {
+      shape.pack(src + static_cast<std::size_t>(first + r) * length + p0, length, depth, dst + r,
+                 count);
+    }
+  }
+  for (; r < count; ++r) {
+    if (first + r < limit) {
+      const double* row = src + static_cast<std::size_t>(first + r) * length + p0;
+      for (std::uint32_t q = 0; q < depth; ++q) dst[q * count + r] = row[q];
+    } else {
+      for (std::uint32_t q = 0; q < depth; ++q) dst[q * count + r] = 0.0;
+    }
+  }
+}
+
+// Packs `count` columns first .. of a row-major matrix with `width` columns over rows p0 ..:
+// the columns are the operand's rows, so every depth is one contiguous run.
+void PackColumns(const double* src, std::uint32_t width, std::uint32_t first, std::uint32_t count,
+                 std::uint32_t p0, std::uint32_t depth, double* dst) {
+  const std::uint32_t inside = first < width ? std::min(count, width - first) : 0;
+  for (std::uint32_t q = 0; q < depth; ++q) {
+    const double* row = src + static_cast<std::size_t>(p0 + q) * width + first;
+    double* out = dst + static_cast<std::size_t>(q) * count;
+    std::copy_n(row, inside, out);
+    std::fill(out + inside, out + count, 0.0);
+  }
+}
+
+void MultiplyByRows(const KernelShape& shape, const double* a, const double* bt, double* c,
+                    std::uint32_t m, std::uint32_t n, std::uint32_t k) {
+  MultiplyPacked(
+      shape, m, n, k,
+      [&](std::uint32_t i0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+        PackRows(shape, a, m, k, i0, shape.rows, p0, depth, dst);
+      },
+      [&](std::uint32_t j0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+        PackRows(shape, bt, n, k, j0, shape.columns, p0, depth, dst);
+      },
+      c, false);
+}
+
 }  // namespace
 
-KernelShape PortableKernel() { return {PortableTile, kPortableRows, kPortableColumns}; }
+KernelShape PortableKernel() { return {PortableTile, kPortableRows, kPortableColumns, nullptr}; }
 
 bool ProductPathAvailable(ProductPath path) {
   switch (path) {
@@ -149,12 +191,98 @@ void MultiplyTransposedWith(ProductPath path, const double* a, const double* bt,
     std::fill(c, c + static_cast<std::size_t>(m) * n, 0.0);
     return;
   }
-  Multiply(ShapeOf(path), a, bt, c, m, n, k);
+  MultiplyByRows(ShapeOf(path), a, bt, c, m, n, k);
 }
 
 void MultiplyTransposed(const double* a, const double* bt, double* c, std::uint32_t m,
                         std::uint32_t n, std::uint32_t k) {
   MultiplyTransposedWith(BestProductPath(), a, bt, c, m, n, k);
+}
+
+void MultiplyTransposedParallel(const double* a, const double* bt, double* c, std::uint32_t m,
+                                std::uint32_t n, std::uint32_t k, unsigned threads) {
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  // Below a few tiles per thread the threads cost more than they save.
+  constexpr std::uint32_t kRowsPerThread = 64;
+  threads = std::min<unsigned>(threads, std::max(1u, m / kRowsPerThread));
+  if (threads <= 1) {
+    MultiplyTransposed(a, bt, c, m, n, k);
+    return;
+  }
+  // Shares of whole 8-row groups, so that every tile but the last is full.
+  const std::uint32_t groups = (m + 7) / 8;
+  std::vector<std::thread> helpers;
+  std::uint32_t start = 0;
+  for (unsigned t = 0; t < threads; ++t) {
+    const std::uint32_t end = std::min(m, (groups * (t + 1) / threads) * 8);
+    if (end <= start) continue;
+    const double* part_a = a + static_cast<std::size_t>(start) * k;
+    double* part_c = c + static_cast<std::size_t>(start) * n;
+    const std::uint32_t rows = end - start;
+    if (t + 1 == threads) {
+      MultiplyTransposed(part_a, bt, part_c, rows, n, k);
+    } else {
+      try {
+        helpers.emplace_back([=] { MultiplyTransposed(part_a, bt, part_c, rows, n, k); });
+      } catch (const std::system_error&) {
+        MultiplyTransposed(part_a, bt, part_c, rows, n, k);  // no thread to be had
+      }
+    }
+    start = end;
+  }
+  for (std::thread& helper : helpers) helper.join();
+}
+
+void MultiplyWith(ProductPath path, const double* a, const double* b, double* c, std::uint32_t m,
+                  std::uint32_t n, std::uint32_t k) {
+  if (m == 0 || n == 0) return;
+  if (k == 0) {
+    std::fill(c, c + static_cast<std::size_t>(m) * n, 0.0);
+    return;
+  }
+  const KernelShape shape = ShapeOf(path);
+  // B's rows are the depths, so its panels are contiguous runs of each row.
+  MultiplyPacked(
+      shape, m, n, k,
+      [&](std::uint32_t i0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+        PackRows(shape, a, m, k, i0, shape.rows, p0, depth, dst);
+      },
+      [&](std::uint32_t j0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+        PackColumns(b, n, j0, shape.columns, p0, depth, dst);
+      },
+      c, false);
+}
+
+void Multiply(const double* a, const double* b, double* c, std::uint32_t m, std::uint32_t n,
+              std::uint32_t k) {
+  MultiplyWith(BestProductPath(), a, b, c, m, n, k);
+}
+
+void GramProductWith(ProductPath path, const double* x, std::uint32_t rows, std::uint32_t d,
+                     double* c) {
+  if (d == 0) return;
+  if (rows == 0) {
+    std::fill(c, c + static_cast<std::size_t>(d) * d, 0.0);
+    return;
+  }
+  const KernelShape shape = ShapeOf(path);
+  // Both operands of xᵀx are the columns of x, read a row of x (one depth) at a time.
+  MultiplyPacked(
+      shape, d, d, rows,
+      [&](std::uint32_t i0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+        PackColumns(x, d, i0, shape.rows, p0, depth, dst);
+      },
+      [&](std::uint32_t j0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+        PackColumns(x, d, j0, shape.columns, p0, depth, dst);
+      },
+      c, true);
+  for (std::uint32_t i = 0; i < d; ++i)
+    for (std::uint32_t j = i + 1; j < d; ++j)
+      c[static_cast<std::size_t>(j) * d + i] = c[static_cast<std::size_t>(i) * d + j];
+}
+
+void GramProduct(const double* x, std::uint32_t rows, std::uint32_t d, double* c) {
+  GramProductWith(BestProductPath(), x, rows, d, c);
 }
 
 }  // namespace Tarn::detail

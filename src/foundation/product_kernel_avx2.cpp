@@ -39,6 +39,6 @@ __attribute__((target("avx2,fma"))) void Tile6x8(std::uint32_t depth, const doub
 
 }  // namespace
 
-KernelShape Avx2FmaKernel() { return {Tile6x8, kRows, kColumns}; }
+KernelShape Avx2FmaKernel() { return {Tile6x8, kRows, kColumns, nullptr}; }
 
 }  // namespace Tarn::detail

@@ -1,6 +1,8 @@
 // Loading by file name: the type codes LoadFile gives, when a PQZ file is represented by its
 // preview and when it is decoded in full, and what a failed load leaves.
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>

@@ -109,6 +109,10 @@ TEST_P(ProductShapes, MatchesNaiveReference) {
   ASSERT_EQ(fast.Columns(), n);
   for (std::uint32_t i = 0; i < fast.Count(); ++i)
     ASSERT_NEAR(fast.Data()[i], slow.Data()[i], 1e-12 * (k + 1)) << i;
+  // Without the transposed copy of B the product is the same, value for value.
+  Matrix<double> plain(m, n);
+  detail::MultiplyWith(path, a.Data(), b.Data(), plain.Data(), m, n, k);
+  for (std::uint32_t i = 0; i < plain.Count(); ++i) ASSERT_EQ(plain.Data()[i], fast.Data()[i]);
   // A band of rows multiplied alone gives exactly the rows of the whole product.
   if (m > 3) {
     Matrix<double> band(m - 3, k);
@@ -134,6 +138,42 @@ INSTANTIATE_TEST_SUITE_P(
                           std::make_tuple(300u, 96u, 5u), std::make_tuple(2u, 2u, 2u),
                           std::make_tuple(49u, 600u, 217u), std::make_tuple(25u, 7u, 409u))),
     ShapeName);
+
+// xᵀx on every path: exactly symmetric and equal to the plain sums, for heights that leave
+// partial depth blocks and widths that leave partial tiles.
+TEST(Matrix, GramProductMatchesNaiveOnEveryPath) {
+  for (const ProductPath path :
+       {ProductPath::kPortable, ProductPath::kAvx2Fma, ProductPath::kAvx512}) {
+    if (!detail::ProductPathAvailable(path)) continue;
+    for (const auto& [rows, d] : {std::pair{1u, 1u}, std::pair{7u, 13u}, std::pair{300u, 50u},
+                                  std::pair{530u, 192u}, std::pair{5u, 217u}}) {
+      const Matrix<double> x = RandomMatrix(rows, d, rows + 3 * d);
+      Matrix<double> gram(d, d);
+      detail::GramProductWith(path, x.Data(), rows, d, gram.Data());
+      const Matrix<double> slow = NaiveProduct(x.Transpose(), x);
+      for (std::uint32_t i = 0; i < d; ++i)
+        for (std::uint32_t j = 0; j < d; ++j) {
+          ASSERT_EQ(gram(i, j), gram(j, i)) << PathName(path);
+          ASSERT_NEAR(gram(i, j), slow(i, j), 1e-12 * (rows + 1)) << PathName(path);
+        }
+    }
+  }
+}
+
+TEST(Matrix, ParallelProductGivesTheSameValues) {
+  for (const auto& [m, k, n] :
+       {std::tuple{1000u, 96u, 192u}, std::tuple{131u, 20u, 7u}, std::tuple{3u, 5u, 2u}}) {
+    const Matrix<double> a = RandomMatrix(m, k, m), b = RandomMatrix(k, n, n);
+    const Matrix<double> bt = b.Transpose();
+    Matrix<double> one(m, n), many(m, n);
+    detail::MultiplyTransposed(a.Data(), bt.Data(), one.Data(), m, n, k);
+    for (const unsigned threads : {0u, 2u, 3u, 7u}) {
+      many.Fill(-1);
+      detail::MultiplyTransposedParallel(a.Data(), bt.Data(), many.Data(), m, n, k, threads);
+      for (std::uint32_t i = 0; i < one.Count(); ++i) ASSERT_EQ(many.Data()[i], one.Data()[i]);
+    }
+  }
+}
 
 TEST(Matrix, BestProductPathIsAvailable) {
   EXPECT_TRUE(detail::ProductPathAvailable(detail::BestProductPath()));

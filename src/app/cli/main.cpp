@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/cli/command.h"
+#include "imaging/image_file.h"
 
 namespace orvane::cli {
 
@@ -63,6 +64,7 @@ void PrintHelp() {
 
 int main(int argc, char** argv) {
   using namespace orvane::cli;
+  orvane::SetImageReaderAllocationLimit();
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     PrintHelp();
     return argc < 2 ? orvane::kInvalidArguments : 0;

@@ -11,6 +11,8 @@ CProgressDialog::CProgressDialog(QWidget* parent)
   setObjectName(QStringLiteral("progressDialog_109"));
   setWindowTitle(QStringLiteral("Progress..."));
   setModal(false);
+  // Shown at every page; it must not take the focus from the window the user works in.
+  setAttribute(Qt::WA_ShowWithoutActivating);
   m_bar->setObjectName(QStringLiteral("1029"));
   m_bar->setRange(0, 100);
   m_bar->setTextVisible(false);

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -183,7 +184,8 @@ class COrvaneDoc : public QObject {
   /// Loads of the current image and saves: one at a time each, in their own small pool so
   /// that they never wait behind a page of thumbnails.
   std::unique_ptr<QThreadPool> m_imagePool;
-  std::uint64_t m_imageGeneration = 0;
+  /// Read by the load jobs to tell whether they have been overtaken.
+  std::atomic<std::uint64_t> m_imageGeneration{0};
   bool m_bImagePending = false;
   bool m_bFullSizePending = false;
   bool m_bSaving = false;

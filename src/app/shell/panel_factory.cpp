@@ -1,13 +1,13 @@
 #include "app/shell/panel_factory.h"
 
-#include "app/shell/placeholder_panel.h"
+#include "convert/convert2bmp_view.h"
+#include "convert/convert2pqz_view.h"
+#include "retrieval/view/retrieval_view.h"
 
 namespace orvane {
 
 std::array<CPanelBase*, 3> CreatePanels(QWidget* parent) {
-  return {new CPlaceholderPanel(CPlaceholderPanel::Kind::kRetrieval, parent),
-          new CPlaceholderPanel(CPlaceholderPanel::Kind::kConvertToPqz, parent),
-          new CPlaceholderPanel(CPlaceholderPanel::Kind::kConvertToBmp, parent)};
+  return {new CRetrievalView(parent), new CConvert2PQZView(parent), new CConvert2BMPView(parent)};
 }
 
 }  // namespace orvane

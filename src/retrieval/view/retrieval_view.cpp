@@ -104,9 +104,11 @@ CRetrievalView::CRetrievalView(QWidget* parent)
   layout->addWidget(m_defaultButton, 3, 2);
   layout->addWidget(m_searchButton, 3, 3);
   layout->setRowStretch(4, 1);
-  layout->addWidget(new QLabel(QStringLiteral("Target Directory"), this), 5, 0);
-  layout->addWidget(TargetDirectoryEdit(), 5, 1, 1, 3);
-  layout->addWidget(IncludeSubDirectoryCheck(), 6, 1, 1, 3);
+  auto* folder = new QHBoxLayout;
+  folder->addWidget(new QLabel(QStringLiteral("Target Directory"), this));
+  folder->addWidget(TargetDirectoryEdit(), 1);
+  layout->addLayout(folder, 5, 0, 1, 4);
+  layout->addWidget(IncludeSubDirectoryCheck(), 6, 0, 1, 4);
   auto* pages = new QHBoxLayout;
   pages->addWidget(new QLabel(QStringLiteral("Result Page:"), this));
   CurrentPageEdit()->setMaximumWidth(48);
@@ -115,6 +117,9 @@ CRetrievalView::CRetrievalView(QWidget* parent)
   pages->addWidget(PageTrackbar(), 1);
   layout->addLayout(pages, 7, 0, 1, 4);
   layout->setColumnStretch(0, 1);
+  // The tab view's share of the frame decides the panel's height, not the form's rows.
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
+  setMinimumSize(1, 1);
 
   connect(m_feature, &QComboBox::currentIndexChanged, this, [this] { OnFeatureChange(); });
   connect(m_colorTrackbar, &QSlider::valueChanged, this, &CRetrievalView::OnHScroll);
