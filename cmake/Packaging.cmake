@@ -21,16 +21,13 @@ install(FILES ${orvane_packaging_dir}/orvane.desktop
 install(FILES ${orvane_packaging_dir}/orvane-mime.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME orvane.xml)
 
-# The application icon is the program's own window icon when the program ships one.
+# The application icon is the program's own window icon.
 set(orvane_app_icon ${PROJECT_SOURCE_DIR}/resources/icons/orvane.svg)
-if(NOT EXISTS ${orvane_app_icon})
-  set(orvane_app_icon ${orvane_packaging_dir}/icons/orvane.svg)
-endif()
 set(orvane_icon_dir ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 install(FILES ${orvane_app_icon} DESTINATION ${orvane_icon_dir}/scalable/apps RENAME orvane.svg)
 install(FILES ${orvane_packaging_dir}/icons/image-x-pqz.svg
         DESTINATION ${orvane_icon_dir}/scalable/mimetypes)
-# Fixed sizes for panels and menus that do not draw SVG, when the program ships them.
+# Fixed sizes for panels and menus that do not draw SVG.
 foreach(size 16 32 48 64 128 256)
   set(png ${PROJECT_SOURCE_DIR}/resources/icons/orvane-${size}.png)
   if(EXISTS ${png})
