@@ -85,7 +85,7 @@ ResultCode PqzCodec::DecodeFrom(PqzReader& reader, CImageEx& image, StageTimer& 
     return guard.rc;
   }
   if (Canceled()) return guard.rc = kCanceled;
-  if ((guard.rc = reader.ReadSection(PqzSection::kAverage, m_average)) != kSuccess ||
+  if ((guard.rc = reader.ReadSection(PqzSection::kAverage, m_average, true)) != kSuccess ||
       (guard.rc = reader.ReadSection(PqzSection::kBase, m_base)) != kSuccess ||
       (guard.rc = reader.ReadSection(PqzSection::kCoeff, m_coeff, true)) != kSuccess) {
     return guard.rc;
@@ -97,10 +97,7 @@ ResultCode PqzCodec::DecodeFrom(PqzReader& reader, CImageEx& image, StageTimer& 
   // The stage lines give the total of each stage over all bands.
   DecodeTimes times;
   timer.Restart();
-  if ((guard.rc = m_average.Expand(true)) != kSuccess ||
-      (guard.rc = m_base.Expand(true)) != kSuccess) {
-    return guard.rc;
-  }
+  if ((guard.rc = m_base.Expand(true)) != kSuccess) return guard.rc;
   times.expand += timer.Seconds();
   // The bases are walked along their rows by the product: transposed once for all bands.
   Tarn::Matrix<double> basesT;
@@ -133,7 +130,7 @@ ResultCode PqzCodec::DecodeBands(const Tarn::Matrix<double>& basesT, std::uint32
   const PatchGrid grid = GridOf(m_header);
   const std::uint32_t dimension = static_cast<std::uint32_t>(m_header.Dimension);
   const std::uint32_t patchLength = 3 * grid.PixelsPerPatch;
-  Tarn::Matrix<double> coefficients;
+  Tarn::Matrix<double> means, coefficients;
   PatchMatrix patches(static_cast<std::uint32_t>(m_header.PatchWidth),
                       static_cast<std::uint32_t>(m_header.PatchHeight));
   for (std::uint32_t row = 0; row < grid.Rows; row += bandRows) {
@@ -142,6 +139,7 @@ ResultCode PqzCodec::DecodeBands(const Tarn::Matrix<double>& basesT, std::uint32
     const std::uint32_t count = std::min(bandRows, grid.Rows - row) * grid.Columns;
 
     StageTimer timer;
+    if (const ResultCode rc = m_average.ExpandBand(count, means); rc != kSuccess) return rc;
     if (const ResultCode rc = m_coeff.ExpandRows(count, coefficients); rc != kSuccess) return rc;
     times.expand += timer.Seconds();
 
@@ -158,7 +156,7 @@ ResultCode PqzCodec::DecodeBands(const Tarn::Matrix<double>& basesT, std::uint32
 
     timer.Restart();
     if (const ResultCode rc =
-            ArrangePatches(patches, m_average, m_header, image, ArrangePath::kAuto, first);
+            ArrangePatches(patches, means, m_header, image, ArrangePath::kAuto, first);
         rc != kSuccess) {
       return rc;
     }
@@ -170,20 +168,34 @@ ResultCode PqzCodec::DecodeBands(const Tarn::Matrix<double>& basesT, std::uint32
 ResultCode PqzCodec::PreviewFrom(PqzReader& reader, CImageEx& image) {
   EmptyOnFailure guard{image};
   m_header = reader.Header();
-  if ((guard.rc = CheckPreviewLimits(m_header, m_limits)) != kSuccess) return guard.rc;
+  if ((guard.rc = CheckPreviewLimits(m_header, reader.FileLength(), m_limits)) != kSuccess) {
+    return guard.rc;
+  }
   if (Canceled()) return guard.rc = kCanceled;
-  if ((guard.rc = reader.ReadSection(PqzSection::kAverage, m_average)) != kSuccess) {
+  if ((guard.rc = reader.ReadSection(PqzSection::kAverage, m_average, true)) != kSuccess) {
     return guard.rc;
   }
   reader.Close();
-  if ((guard.rc = m_average.Expand(true)) != kSuccess) return guard.rc;
-  if (Canceled()) return guard.rc = kCanceled;
+  if (VisitColorConversion(m_header.ColorSpace, [](auto) { return kSuccess; }) != kSuccess) {
+    return guard.rc = kUnsupportedColorSpace;
+  }
   const PatchGrid grid = GridOf(m_header);
   if ((guard.rc = CreateTarget(image, static_cast<int>(grid.Columns), static_cast<int>(grid.Rows),
                                kPlatformError)) != kSuccess) {
     return guard.rc;
   }
-  return guard.rc = DrawPatchMeans(m_average, m_header, image);
+  // The means come a band at a time, each drawn before the next is decoded.
+  constexpr std::uint32_t kBandPatches = 1u << 16;
+  Tarn::Matrix<double> means;
+  for (std::uint32_t first = 0; first < grid.Patches; first += kBandPatches) {
+    if (Canceled()) return guard.rc = kCanceled;
+    const std::uint32_t count = std::min(kBandPatches, grid.Patches - first);
+    if ((guard.rc = m_average.ExpandBand(count, means)) != kSuccess ||
+        (guard.rc = DrawPatchMeans(means, m_header, image, first)) != kSuccess) {
+      return guard.rc;
+    }
+  }
+  return guard.rc = kSuccess;
 }
 
 }  // namespace orvane
