@@ -96,9 +96,10 @@ ResultCode EncodeQuietly(const CImageEx& image, const EncodingParameters& parame
 }
 
 ResultCode DecodeQuietly(const std::string& path, CImageEx& image, bool preview,
-                         StageSeconds* stages) {
+                         StageSeconds* stages, unsigned threads) {
   StdoutCapture capture;
   PqzCodec codec;
+  codec.SetDecodeThreads(threads);
   const ResultCode rc = preview ? codec.Preview(image, path) : codec.Decode(image, path);
   const std::string out = capture.Finish();
   if (stages != nullptr) *stages = ParseStages(out);

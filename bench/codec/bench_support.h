@@ -48,9 +48,10 @@ class StdoutCapture {
 ResultCode EncodeQuietly(const CImageEx& image, const EncodingParameters& parameters,
                          const std::string& path, StageSeconds* stages = nullptr);
 
-/// Decodes `path` (in full, or the preview), the timing lines caught into `stages`.
+/// Decodes `path` (in full, or the preview), the timing lines caught into `stages`, with
+/// `threads` decode threads (0: one per core).
 ResultCode DecodeQuietly(const std::string& path, CImageEx& image, bool preview = false,
-                         StageSeconds* stages = nullptr);
+                         StageSeconds* stages = nullptr, unsigned threads = 0);
 
 using ::orvane::Psnr;
 

@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_support.h"
+#include "turbojpeg_anchor.h"
 
 namespace {
 
@@ -60,6 +61,15 @@ void BM_Encode(benchmark::State& state) {
     state.counters[label + " s"] = total[label] / static_cast<double>(state.iterations());
   }
   state.counters["bpp"] = 8.0 * double(std::filesystem::file_size(path)) / pixels;
+  // The anchor: libjpeg-turbo encoding the same pixels at quality 90, and how many times its
+  // time one encoding takes here.
+  const double turbo = orvane::bench::TurboJpegEncodeSeconds(*photo, 90, 5);
+  if (turbo > 0) {
+    state.counters["turbojpeg q90 s"] = turbo;
+    double seconds = 0;
+    for (const std::string& label : order) seconds += total[label];
+    state.counters["x_turbojpeg"] = seconds / static_cast<double>(state.iterations()) / turbo;
+  }
   std::remove(path.c_str());
 }
 BENCHMARK(BM_Encode)

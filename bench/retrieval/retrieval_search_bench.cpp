@@ -208,11 +208,13 @@ void BM_ReadFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// range(0): the colour descriptor; range(1): threads scoring the candidates.
 void BM_Search(benchmark::State& state) {
   const std::int32_t kind = static_cast<std::int32_t>(state.range(0));
   const std::vector<FileRecord>& listing = Listing();
   const std::string query = listing.front().m_strPath;
-  const orvane::RetrievalSearch search(kind, orvane::kDefaultColorWeights[kind]);
+  orvane::RetrievalSearch search(kind, orvane::kDefaultColorWeights[kind]);
+  search.SetThreads(static_cast<unsigned>(state.range(1)));
   const double floor = FloorSeconds();
   double seconds = 0;
   for (auto _ : state) {
@@ -232,9 +234,9 @@ void BM_Search(benchmark::State& state) {
   state.counters["x_floor"] = seconds / state.iterations() / floor;
 }
 BENCHMARK(BM_Search)
-    ->Arg(orvane::FEATURE_BLOCK_MEAN)
-    ->Arg(orvane::FEATURE_HISTOGRAM)
-    ->Arg(orvane::FEATURE_CSD)
+    ->ArgNames({"feature", "threads"})
+    ->ArgsProduct({{orvane::FEATURE_BLOCK_MEAN, orvane::FEATURE_HISTOGRAM, orvane::FEATURE_CSD},
+                   {1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -124,8 +124,7 @@ class Matrix {
       return out;
     }
     const Matrix bt = b.Transpose();
-    detail::MultiplyTransposed(a.Data(), bt.Data(), out.Data(), a.m_rows, b.m_columns,
-                               a.m_columns);
+    detail::MultiplyTransposed(a.Data(), bt.Data(), out.Data(), a.m_rows, b.m_columns, a.m_columns);
     return out;
   }
 

@@ -1,114 +1,288 @@
-// The blocked product kernel. Both operands are walked along rows (B arrives transposed),
-// so every dot product reads contiguous memory. The order of additions depends only on the
-// shapes, which keeps results bit-identical from run to run on one machine.
+// The product driver. B (given transposed) is packed into panels as wide as the register
+// tile, A into slivers as tall as it, both zero-padded at the edges; a kernel chosen once per
+// process by what the processor offers multiplies sliver by panel. Every element of C is
+// one chain of multiply-adds in increasing order of the inner index whatever the blocking, so
+// results are bit-identical from run to run on one machine.
 #include <algorithm>
 #include <cstdint>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "foundation/matrix.h"
+#include "foundation/product_kernels.h"
 
 namespace Tarn::detail {
 namespace {
 
-constexpr std::uint32_t kBlock = 144;
+// Depth of one packed block: a B panel of kDepthBlock x 24 doubles stays in the first-level
+// cache, and the whole packed block of B in the second.
+constexpr std::uint32_t kDepthBlock = 256;
+// Columns of B packed at a time (rounded up to whole panels).
+constexpr std::uint32_t kColumnBlock = 192;
 
-// Two doubles in one register; GCC and Clang map it onto SSE2 (or wider) instructions.
-typedef double Pair __attribute__((vector_size(16)));
+constexpr std::uint32_t kPortableRows = 4;
+constexpr std::uint32_t kPortableColumns = 4;
 
-inline Pair LoadPair(const double* p) {
-  Pair v;
-  __builtin_memcpy(&v, p, sizeof v);
-  return v;
-}
-
-inline double Sum(Pair v) { return v[0] + v[1]; }
-
-// Plain dot product unrolled by 12 values into four partial sums, then the remainder.
-inline double Dot(const double* a, const double* b, std::uint32_t len) {
-  double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-  std::uint32_t k = 0;
-  for (; k + 12 <= len; k += 12) {
-    s0 += a[k] * b[k] + a[k + 4] * b[k + 4] + a[k + 8] * b[k + 8];
-    s1 += a[k + 1] * b[k + 1] + a[k + 5] * b[k + 5] + a[k + 9] * b[k + 9];
-    s2 += a[k + 2] * b[k + 2] + a[k + 6] * b[k + 6] + a[k + 10] * b[k + 10];
-    s3 += a[k + 3] * b[k + 3] + a[k + 7] * b[k + 7] + a[k + 11] * b[k + 11];
-  }
-  for (; k < len; ++k) s0 += a[k] * b[k];
-  return (s0 + s1) + (s2 + s3);
-}
-
-// Eight dot products at once: rows a0, a1 of A against rows b0..b3 of Bt. Sharing the
-// loads between the eight sums is what lifts the kernel above a plain dot product.
-inline void Dot2x4(const double* a0, const double* a1, const double* const b[4],
-                   std::uint32_t len, double* c0, double* c1) {
-  Pair s00{0, 0}, s01{0, 0}, s02{0, 0}, s03{0, 0};
-  Pair s10{0, 0}, s11{0, 0}, s12{0, 0}, s13{0, 0};
-  std::uint32_t k = 0;
-  for (; k + 2 <= len; k += 2) {
-    const Pair x0 = LoadPair(a0 + k), x1 = LoadPair(a1 + k);
-    const Pair y0 = LoadPair(b[0] + k), y1 = LoadPair(b[1] + k);
-    const Pair y2 = LoadPair(b[2] + k), y3 = LoadPair(b[3] + k);
-    s00 += x0 * y0;
-    s01 += x0 * y1;
-    s02 += x0 * y2;
-    s03 += x0 * y3;
-    s10 += x1 * y0;
-    s11 += x1 * y1;
-    s12 += x1 * y2;
-    s13 += x1 * y3;
-  }
-  double r0[4] = {Sum(s00), Sum(s01), Sum(s02), Sum(s03)};
-  double r1[4] = {Sum(s10), Sum(s11), Sum(s12), Sum(s13)};
-  for (; k < len; ++k) {
-    for (int j = 0; j < 4; ++j) {
-      r0[j] += a0[k] * b[j][k];
-      r1[j] += a1[k] * b[j][k];
+// Plain multiply then add, in the same per-element order as the vector kernels.
+void PortableTile(std::uint32_t depth, const double* a, const double* b, double* c, std::size_t ldc,
+                  bool accumulate) {
+  double acc[kPortableRows][kPortableColumns];
+  for (std::uint32_t r = 0; r < kPortableRows; ++r)
+    for (std::uint32_t j = 0; j < kPortableColumns; ++j)
+      acc[r][j] = accumulate ? c[r * ldc + j] : 0.0;
+  for (std::uint32_t k = 0; k < depth; ++k) {
+    for (std::uint32_t r = 0; r < kPortableRows; ++r) {
+      const double x = a[r];
+      for (std::uint32_t j = 0; j < kPortableColumns; ++j) {
+        const double p = x * b[j];
+        acc[r][j] += p;
+      }
     }
+    a += kPortableRows;
+    b += kPortableColumns;
   }
-  for (int j = 0; j < 4; ++j) {
-    c0[j] += r0[j];
-    c1[j] += r1[j];
-  }
+  for (std::uint32_t r = 0; r < kPortableRows; ++r)
+    for (std::uint32_t j = 0; j < kPortableColumns; ++j) c[r * ldc + j] = acc[r][j];
 }
 
-}  // namespace
+KernelShape ShapeOf(ProductPath path) {
+  switch (path) {
+    case ProductPath::kAvx512:
+      return Avx512Kernel();
+    case ProductPath::kAvx2Fma:
+      return Avx2FmaKernel();
+    case ProductPath::kPortable:
+      break;
+  }
+  return PortableKernel();
+}
 
-void MultiplyTransposed(const double* a, const double* bt, double* c, std::uint32_t m,
-                        std::uint32_t n, std::uint32_t k) {
-  std::fill(c, c + static_cast<std::size_t>(m) * n, 0.0);
-  for (std::uint32_t i0 = 0; i0 < m; i0 += kBlock) {
-    const std::uint32_t i1 = std::min(m, i0 + kBlock);
-    for (std::uint32_t j0 = 0; j0 < n; j0 += kBlock) {
-      const std::uint32_t j1 = std::min(n, j0 + kBlock);
-      for (std::uint32_t k0 = 0; k0 < k; k0 += kBlock) {
-        const std::uint32_t len = std::min(k, k0 + kBlock) - k0;
-        std::uint32_t i = i0;
-        for (; i + 2 <= i1; i += 2) {
-          const double* a0 = a + static_cast<std::size_t>(i) * k + k0;
-          const double* a1 = a0 + k;
-          double* c0 = c + static_cast<std::size_t>(i) * n;
-          double* c1 = c0 + n;
-          std::uint32_t j = j0;
-          for (; j + 4 <= j1; j += 4) {
-            const double* b[4];
-            for (int q = 0; q < 4; ++q) b[q] = bt + static_cast<std::size_t>(j + q) * k + k0;
-            Dot2x4(a0, a1, b, len, c0 + j, c1 + j);
+// The blocked walk shared by the products. `pack_a(i0, p0, depth, dst)` writes rows
+// i0 .. i0 + mr - 1 of the left operand over depths p0 .. p0 + depth - 1 as `depth` groups of
+// mr values (zero past row m); `pack_b(j0, p0, depth, dst)` writes columns j0 .. j0 + nr - 1
+// of the right operand the same way (zero past column n). With `upper` only the tiles that
+// reach the main diagonal or above it are computed.
+template <typename PackA, typename PackB>
+void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, std::uint32_t k,
+                    PackA&& pack_a, PackB&& pack_b, double* c, bool upper) {
+  const std::uint32_t mr = shape.rows, nr = shape.columns;
+  const std::uint32_t column_block = (kColumnBlock + nr - 1) / nr * nr;
+  thread_local std::vector<double> a_pack, b_pack;
+  a_pack.resize(static_cast<std::size_t>(mr) * kDepthBlock);
+  b_pack.resize(static_cast<std::size_t>(column_block) * kDepthBlock);
+  std::vector<double> edge(static_cast<std::size_t>(mr) * nr);
+
+  for (std::uint32_t j0 = 0; j0 < n; j0 += column_block) {
+    const std::uint32_t columns = std::min(column_block, n - j0);
+    const std::uint32_t panels = (columns + nr - 1) / nr;
+    for (std::uint32_t p0 = 0; p0 < k; p0 += kDepthBlock) {
+      const std::uint32_t depth = std::min(kDepthBlock, k - p0);
+      const bool accumulate = p0 != 0;
+      for (std::uint32_t p = 0; p < panels; ++p) {
+        pack_b(j0 + p * nr, p0, depth, b_pack.data() + static_cast<std::size_t>(p) * depth * nr);
+      }
+      const std::uint32_t i_end = upper ? std::min(m, j0 + columns) : m;
+      for (std::uint32_t i0 = 0; i0 < i_end; i0 += mr) {
+        const std::uint32_t rows = std::min(mr, m - i0);
+        pack_a(i0, p0, depth, a_pack.data());
+        for (std::uint32_t p = 0; p < panels; ++p) {
+          const std::uint32_t jc = j0 + p * nr;
+          if (upper && jc + nr <= i0) continue;  // wholly below the diagonal
+          const std::uint32_t cols = std::min(nr, n - jc);
+          const double* panel = b_pack.data() + static_cast<std::size_t>(p) * depth * nr;
+          double* tile = c + static_cast<std::size_t>(i0) * n + jc;
+          if (rows == mr && cols == nr) {
+            shape.kernel(depth, a_pack.data(), panel, tile, n, accumulate);
+            continue;
           }
-          for (; j < j1; ++j) {
-            const double* bj = bt + static_cast<std::size_t>(j) * k + k0;
-            c0[j] += Dot(a0, bj, len);
-            c1[j] += Dot(a1, bj, len);
+          // Edge tile: work in a full-size scratch tile and copy the part inside C.
+          if (accumulate) {
+            for (std::uint32_t r = 0; r < rows; ++r)
+              std::copy_n(tile + static_cast<std::size_t>(r) * n, cols, &edge[r * nr]);
           }
-        }
-        for (; i < i1; ++i) {
-          const double* ai = a + static_cast<std::size_t>(i) * k + k0;
-          double* ci = c + static_cast<std::size_t>(i) * n;
-          for (std::uint32_t j = j0; j < j1; ++j) {
-            ci[j] += Dot(ai, bt + static_cast<std::size_t>(j) * k + k0, len);
-          }
+          shape.kernel(depth, a_pack.data(), panel, edge.data(), nr, accumulate);
+          for (std::uint32_t r = 0; r < rows; ++r)
+            std::copy_n(&edge[r * nr], cols, tile + static_cast<std::size_t>(r) * n);
         }
       }
     }
   }
+}
+
+// Packs `count` (mr or nr) rows first .. of a row-major matrix of `length` values per row,
+// which holds `limit` rows, over depths p0 ..: the rows are the operand's rows. Whole groups
+// of eight rows go through the path's vector transpose where it has one.
+void PackRows(const KernelShape& shape, const double* src, std::uint32_t limit,
+              std::uint32_t length, std::uint32_t first, std::uint32_t count, std::uint32_t p0,
+              std::uint32_t depth, double* dst) {
+  std::uint32_t r = 0;
+  if (shape.pack != nullptr) {
+    for (; r + 8 <= count && first + r + 8 <= limit; r += 8) {
+      shape.pack(src + static_cast<std::size_t>(first + r) * length + p0, length, depth, dst + r,
+                 count);
+    }
+  }
+  for (; r < count; ++r) {
+    if (first + r < limit) {
+      const double* row = src + static_cast<std::size_t>(first + r) * length + p0;
+      for (std::uint32_t q = 0; q < depth; ++q) dst[q * count + r] = row[q];
+    } else {
+      for (std::uint32_t q = 0; q < depth; ++q) dst[q * count + r] = 0.0;
+    }
+  }
+}
+
+// Packs `count` columns first .. of a row-major matrix with `width` columns over rows p0 ..:
+// the columns are the operand's rows, so every depth is one contiguous run.
+void PackColumns(const double* src, std::uint32_t width, std::uint32_t first, std::uint32_t count,
+                 std::uint32_t p0, std::uint32_t depth, double* dst) {
+  const std::uint32_t inside = first < width ? std::min(count, width - first) : 0;
+  for (std::uint32_t q = 0; q < depth; ++q) {
+    const double* row = src + static_cast<std::size_t>(p0 + q) * width + first;
+    double* out = dst + static_cast<std::size_t>(q) * count;
+    std::copy_n(row, inside, out);
+    std::fill(out + inside, out + count, 0.0);
+  }
+}
+
+void MultiplyByRows(const KernelShape& shape, const double* a, const double* bt, double* c,
+                    std::uint32_t m, std::uint32_t n, std::uint32_t k) {
+  MultiplyPacked(
+      shape, m, n, k,
+      [&](std::uint32_t i0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+        PackRows(shape, a, m, k, i0, shape.rows, p0, depth, dst);
+      },
+      [&](std::uint32_t j0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+        PackRows(shape, bt, n, k, j0, shape.columns, p0, depth, dst);
+      },
+      c, false);
+}
+
+}  // namespace
+
+KernelShape PortableKernel() { return {PortableTile, kPortableRows, kPortableColumns, nullptr}; }
+
+bool ProductPathAvailable(ProductPath path) {
+  switch (path) {
+    case ProductPath::kAvx512:
+      return __builtin_cpu_supports("avx512f");
+    case ProductPath::kAvx2Fma:
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    case ProductPath::kPortable:
+      return true;
+  }
+  return false;
+}
+
+ProductPath BestProductPath() {
+  static const ProductPath best = [] {
+    for (ProductPath p : {ProductPath::kAvx512, ProductPath::kAvx2Fma})
+      if (ProductPathAvailable(p)) return p;
+    return ProductPath::kPortable;
+  }();
+  return best;
+}
+
+void MultiplyTransposedWith(ProductPath path, const double* a, const double* bt, double* c,
+                            std::uint32_t m, std::uint32_t n, std::uint32_t k) {
+  if (m == 0 || n == 0) return;
+  if (k == 0) {
+    std::fill(c, c + static_cast<std::size_t>(m) * n, 0.0);
+    return;
+  }
+  MultiplyByRows(ShapeOf(path), a, bt, c, m, n, k);
+}
+
+void MultiplyTransposed(const double* a, const double* bt, double* c, std::uint32_t m,
+                        std::uint32_t n, std::uint32_t k) {
+  MultiplyTransposedWith(BestProductPath(), a, bt, c, m, n, k);
+}
+
+void MultiplyTransposedParallel(const double* a, const double* bt, double* c, std::uint32_t m,
+                                std::uint32_t n, std::uint32_t k, unsigned threads) {
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  // Below a few tiles per thread the threads cost more than they save.
+  constexpr std::uint32_t kRowsPerThread = 64;
+  threads = std::min<unsigned>(threads, std::max(1u, m / kRowsPerThread));
+  if (threads <= 1) {
+    MultiplyTransposed(a, bt, c, m, n, k);
+    return;
+  }
+  // Shares of whole 8-row groups, so that every tile but the last is full.
+  const std::uint32_t groups = (m + 7) / 8;
+  std::vector<std::thread> helpers;
+  std::uint32_t start = 0;
+  for (unsigned t = 0; t < threads; ++t) {
+    const std::uint32_t end = std::min(m, (groups * (t + 1) / threads) * 8);
+    if (end <= start) continue;
+    const double* part_a = a + static_cast<std::size_t>(start) * k;
+    double* part_c = c + static_cast<std::size_t>(start) * n;
+    const std::uint32_t rows = end - start;
+    if (t + 1 == threads) {
+      MultiplyTransposed(part_a, bt, part_c, rows, n, k);
+    } else {
+      try {
+        helpers.emplace_back([=] { MultiplyTransposed(part_a, bt, part_c, rows, n, k); });
+      } catch (const std::system_error&) {
+        MultiplyTransposed(part_a, bt, part_c, rows, n, k);  // no thread to be had
+      }
+    }
+    start = end;
+  }
+  for (std::thread& helper : helpers) helper.join();
+}
+
+void MultiplyWith(ProductPath path, const double* a, const double* b, double* c, std::uint32_t m,
+                  std::uint32_t n, std::uint32_t k) {
+  if (m == 0 || n == 0) return;
+  if (k == 0) {
+    std::fill(c, c + static_cast<std::size_t>(m) * n, 0.0);
+    return;
+  }
+  const KernelShape shape = ShapeOf(path);
+  // B's rows are the depths, so its panels are contiguous runs of each row.
+  MultiplyPacked(
+      shape, m, n, k,
+      [&](std::uint32_t i0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+        PackRows(shape, a, m, k, i0, shape.rows, p0, depth, dst);
+      },
+      [&](std::uint32_t j0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+        PackColumns(b, n, j0, shape.columns, p0, depth, dst);
+      },
+      c, false);
+}
+
+void Multiply(const double* a, const double* b, double* c, std::uint32_t m, std::uint32_t n,
+              std::uint32_t k) {
+  MultiplyWith(BestProductPath(), a, b, c, m, n, k);
+}
+
+void GramProductWith(ProductPath path, const double* x, std::uint32_t rows, std::uint32_t d,
+                     double* c) {
+  if (d == 0) return;
+  if (rows == 0) {
+    std::fill(c, c + static_cast<std::size_t>(d) * d, 0.0);
+    return;
+  }
+  const KernelShape shape = ShapeOf(path);
+  // Both operands of xᵀx are the columns of x, read a row of x (one depth) at a time.
+  MultiplyPacked(
+      shape, d, d, rows,
+      [&](std::uint32_t i0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+        PackColumns(x, d, i0, shape.rows, p0, depth, dst);
+      },
+      [&](std::uint32_t j0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+        PackColumns(x, d, j0, shape.columns, p0, depth, dst);
+      },
+      c, true);
+  for (std::uint32_t i = 0; i < d; ++i)
+    for (std::uint32_t j = i + 1; j < d; ++j)
+      c[static_cast<std::size_t>(j) * d + i] = c[static_cast<std::size_t>(i) * d + j];
+}
+
+void GramProduct(const double* x, std::uint32_t rows, std::uint32_t d, double* c) {
+  GramProductWith(BestProductPath(), x, rows, d, c);
 }
 
 }  // namespace Tarn::detail

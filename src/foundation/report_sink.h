@@ -14,7 +14,6 @@ using ReportSink = std::ostream;
 ReportSink& DefaultReportSink();
 
 /// printf-style formatting into `sink`, for the reports whose layout is fixed by a format.
-void ReportPrintf(ReportSink& sink, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+void ReportPrintf(ReportSink& sink, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 }  // namespace orvane

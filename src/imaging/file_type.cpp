@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 
+#include "foundation/small_helpers.h"
+
 namespace orvane {
 
 namespace {
@@ -33,8 +35,6 @@ constexpr std::array<TypeRule, 16> kTypeRules{{
     {{"ras"}, 15},
     {{"pqz"}, FILE_TYPE_PQZ},
 }};
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool EndsWithIgnoringCase(std::string_view name, std::string_view ending) {
   if (name.size() < ending.size()) {

@@ -6,30 +6,16 @@
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QString>
-#include <mutex>
 
+#include "foundation/small_helpers.h"
 #include "imaging/qt_image.h"
 
 namespace orvane {
 
 namespace {
 
-// Qt refuses to decode images above 128 MB by default, which stops at about 32 megapixels.
-// 1 GiB lets a 100-megapixel photo through even with 16-bit channels (800 MB) and still
-// bounds what a forged header can make the reader allocate.
-constexpr int kReaderAllocationLimitMb = 1024;
-
-void RaiseReaderAllocationLimit() {
-  static std::once_flag once;
-  std::call_once(once, [] { QImageReader::setAllocationLimit(kReaderAllocationLimitMb); });
-}
-
-QByteArray LowerAscii(QByteArray text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
+QByteArray LowerAsciiText(QByteArray text) {
+  for (char& c : text) c = LowerAscii(c);
   return text;
 }
 
@@ -40,9 +26,9 @@ QByteArray WriterFormatFor(const std::string& path) {
   if (dot == std::string::npos || dot + 1 == path.size()) {
     return {};
   }
-  const QByteArray extension = LowerAscii(QByteArray::fromStdString(path.substr(dot + 1)));
+  const QByteArray extension = LowerAsciiText(QByteArray::fromStdString(path.substr(dot + 1)));
   for (const QByteArray& format : QImageWriter::supportedImageFormats()) {
-    if (LowerAscii(format) == extension) {
+    if (LowerAsciiText(format) == extension) {
       return format;
     }
   }
@@ -51,9 +37,12 @@ QByteArray WriterFormatFor(const std::string& path) {
 
 }  // namespace
 
+void SetImageReaderAllocationLimit() {
+  QImageReader::setAllocationLimit(kImageReaderAllocationLimitMb);
+}
+
 bool LoadImageFile(CImageEx& image, const std::string& path) {
   image.Destroy();
-  RaiseReaderAllocationLimit();
   // decodeName: file names are bytes in the locale's encoding, not necessarily UTF-8.
   QImageReader reader(QFile::decodeName(QByteArray::fromStdString(path)));
   reader.setAutoTransform(true);

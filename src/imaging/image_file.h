@@ -6,10 +6,20 @@
 
 namespace orvane {
 
+/// Qt refuses to decode images above 128 MB by default, which stops at about 32 megapixels.
+/// 1 GiB lets a 100-megapixel photo through even with 16-bit channels (800 MB) and still
+/// bounds what a forged header can make the reader allocate.
+inline constexpr int kImageReaderAllocationLimitMb = 1024;
+
+/// Sets Qt's process-wide image reader budget to kImageReaderAllocationLimitMb. A program
+/// calls it once at start, before any reader thread runs; loading never changes it.
+void SetImageReaderAllocationLimit();
+
 /// Reads the image file at `path` (a local file name) into `image`, whatever its type, the
 /// format told by the file's content rather than its name. Photos are turned upright by their
 /// EXIF orientation. The image is emptied first; on failure (unreadable or missing file, an
-/// image larger than the reader's 1 GiB budget, no memory) it stays empty. The type code and
+/// image larger than the reader's budget (Qt's 128 MB unless the
+/// program set SetImageReaderAllocationLimit), no memory) it stays empty. The type code and
 /// the draw rectangle are left alone. Palette and grey files give 8-bit images, files with
 /// alpha 32-bit images with HasAlpha(), all others 24-bit images; GetPixel gives the file's
 /// colours (16-bit channels reduced to 8 bits).

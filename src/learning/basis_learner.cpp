@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <new>
+#include <ostream>
 #include <utility>
 
 #include "foundation/matrix_exception.h"
@@ -22,7 +23,8 @@ constexpr std::uint32_t kSliceRows = 1024;
 
 }  // namespace
 
-BasisLearner::BasisLearner(const LearningParameters& parameters) : m_parameters(parameters) {}
+BasisLearner::BasisLearner(const LearnerOptions& options, ReportSink& report, CancelHook cancel)
+    : m_parameters(options), m_report(&report), m_cancel(std::move(cancel)) {}
 
 ResultCode BasisLearner::LearnBases(const Tarn::Matrix<double>& x, Tarn::Matrix<double>& bases) {
   ResultCode code = Whiten(x);
@@ -35,11 +37,16 @@ ResultCode BasisLearner::LearnBases(const Tarn::Matrix<double>& x, Tarn::Matrix<
     // 64 bits, so that MaxIterations = 2^32 − 1 without convergence still prints 2^32.
     std::uint64_t step = 0;
     for (; step < m_parameters.MaxIterations; ++step) {
-      std::fputs(".", stdout);
-      std::fflush(stdout);  // the dots are the only progress shown during a long learning
+      if (IsCanceled(m_cancel)) break;
+      // The dots are the only progress shown during a long learning: flushed one by one.
+      *m_report << '.' << std::flush;
       if (IcaStep()) break;
     }
-    std::printf("%llu\n", static_cast<unsigned long long>(step + 1));
+    if (IsCanceled(m_cancel)) {
+      Release();
+      return kCanceled;
+    }
+    ReportPrintf(*m_report, "%llu\n", static_cast<unsigned long long>(step + 1));
     code = MakeBases(bases);
   } catch (const Tarn::MatrixException&) {
     code = kNoMemory;
@@ -61,7 +68,7 @@ ResultCode BasisLearner::Whiten(const Tarn::Matrix<double>& x) {
     Tarn::DoubleVector lambda;
     // A value that did not converge has been reported on standard output; the decomposition
     // is used as it stands, which is the best available.
-    SymmetricEigen(lambda, c);
+    SymmetricEigen(lambda, c, *m_report);
 
     // Component i is the remaining eigenvector with the largest |λ|: picking by magnitude
     // keeps a slightly negative eigenvalue (rounding of a semi-definite C) in its place.
@@ -155,7 +162,7 @@ bool BasisLearner::IcaStep() {
     const double* g = gz[i];
     for (std::uint32_t c = 0; c < m; ++c) w[c] = g[c] / count - mean_slope * w[c];
   }
-  Orthogonalize(m_unmixing);
+  Orthogonalize(m_unmixing, *m_report);
 
   // A row that kept its direction (up to sign) has |⟨w, w_old⟩| = 1.
   if (m == 0) return 0.0 < m_parameters.ConversionCondition;
@@ -170,7 +177,7 @@ bool BasisLearner::IcaStep() {
   return change / static_cast<double>(m) < m_parameters.ConversionCondition;
 }
 
-void BasisLearner::Orthogonalize(Tarn::Matrix<double>& w) {
+void BasisLearner::Orthogonalize(Tarn::Matrix<double>& w, ReportSink& report) {
   if (w.Rows() == 0 || w.Columns() == 0) return;
   // WᵀW = E diag(μ) Eᵀ, so (WᵀW)^(-1/2) = E diag(μ^(-1/2)) Eᵀ. E comes from a symmetric
   // eigen solver and is orthogonal to working precision, so Eᵀ serves as E⁻¹: it needs no
@@ -178,7 +185,7 @@ void BasisLearner::Orthogonalize(Tarn::Matrix<double>& w) {
   // leading entry) or lose accuracy on a small one.
   Tarn::Matrix<double> e = GramMatrix(w);
   Tarn::DoubleVector mu;
-  SymmetricEigen(mu, e);  // a non-converged value is used as it stands
+  SymmetricEigen(mu, e, report);  // a non-converged value is used as it stands
   Tarn::Matrix<double> scaled = e;
   for (std::uint32_t k = 0; k < mu.Length(); ++k) {
     const double factor = mu[k] > 0.0 ? 1.0 / std::sqrt(mu[k]) : 0.0;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "foundation/cancel_hook.h"
 #include "foundation/matrix.h"
+#include "foundation/report_sink.h"
 #include "foundation/result_code.h"
-#include "pqz/encoding_parameters.h"
+#include "learning/learner_options.h"
 
 namespace orvane {
 
@@ -18,14 +20,18 @@ namespace orvane {
 /// A (de-whitening) d x m, and the bases B = W · Aᵀ are m x d, one basis per row.
 class BasisLearner {
  public:
-  explicit BasisLearner(const LearningParameters& parameters);
+  /// Reports (progress, and the eigen solver's) go to `report`; `cancel` is asked after the
+  /// whitening and before every ICA step.
+  explicit BasisLearner(const LearnerOptions& options, ReportSink& report = DefaultReportSink(),
+                        CancelHook cancel = {});
 
   /// Runs the whole learning: Whiten, W = I, up to `MaxIterations` ICA steps, MakeBases.
-  /// Writes "." to standard output before every ICA step and, after the loop, the number of
+  /// Writes "." to the report sink before every ICA step and, after the loop, the number of
   /// the step that converged counted from 1 (`MaxIterations` + 1 when none did) and a line
   /// end. Returns 0 with `bases` set to B (m x d); 13 when X has no rows; 23 when
-  /// `DimensionReduction` is 0; 7 when memory runs out. `bases` is untouched on failure. The
-  /// learner's working matrices are released before it returns.
+  /// `DimensionReduction` is 0; 7 when memory runs out; 29 when the cancel hook asked to stop.
+  /// `bases` is untouched on failure. The learner's working matrices are released before it
+  /// returns.
   ResultCode LearnBases(const Tarn::Matrix<double>& x, Tarn::Matrix<double>& bases);
 
   /// PCA whitening: covariance C = XᵀX / N, its eigen decomposition, the m eigenvectors of
@@ -46,7 +52,7 @@ class BasisLearner {
   /// Symmetric decorrelation W ← W (WᵀW)^(-1/2), with the inverse square root taken from the
   /// eigen decomposition of WᵀW (eigenvalues <= 0 contribute nothing). Afterwards the columns
   /// of W that carry signal are orthonormal. Does nothing to an empty matrix.
-  static void Orthogonalize(Tarn::Matrix<double>& w);
+  static void Orthogonalize(Tarn::Matrix<double>& w, ReportSink& report = DefaultReportSink());
 
   /// B = W · Aᵀ (m x d). Returns 0, 23 when W has no rows, 7 when memory runs out.
   ResultCode MakeBases(Tarn::Matrix<double>& bases) const;
@@ -59,7 +65,9 @@ class BasisLearner {
  private:
   void Release();
 
-  LearningParameters m_parameters;
+  LearnerOptions m_parameters;
+  ReportSink* m_report;
+  CancelHook m_cancel;
   Tarn::Matrix<double> m_unmixing;     // W, m x m
   Tarn::Matrix<double> m_whitened;     // Z, N x m
   Tarn::Matrix<double> m_whitening;    // V, m x d

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "foundation/matrix_exception.h"
+#include "foundation/small_helpers.h"
 #include "learning/svd.h"
 
 namespace orvane {
@@ -14,17 +15,6 @@ namespace {
 
 constexpr std::uint32_t kMaxPrecision = 32;
 constexpr double kLargestStep = 4294967295.0;  // steps are stored as unsigned 32-bit values
-
-// Euclidean norm of a row, summed in extended precision so that large values cannot overflow
-// the sum of squares.
-double RowNorm(const double* row, std::uint32_t length) {
-  long double sum = 0.0L;
-  for (std::uint32_t c = 0; c < length; ++c) {
-    const long double v = row[c];
-    sum += v * v;
-  }
-  return static_cast<double>(std::sqrt(sum));
-}
 
 // L = 2^(P-1) − 1, the largest magnitude a quantised basis value may take: 127 for P = 8.
 // P = 0 leaves no magnitude at all; above 32 the values would no longer fit in 32 bits.
@@ -106,6 +96,18 @@ void BasisProjector::Quantize(Tarn::Matrix<double>& bases) const {
     double largest = 0.0;
     for (std::uint32_t c = 0; c < d; ++c) largest = std::max(largest, std::fabs(row[c]));
     if (largest == 0.0) continue;
+    if (largest > limit) {
+      // An integer factor would be trunc(L / max) = 0 and wipe the basis out; the real factor
+      // L / max brings its largest value onto ±L instead. The quotient (x · L) / max may land
+      // a hair below L for x = ±max, so that value is set exactly.
+      for (std::uint32_t c = 0; c < d; ++c) {
+        const double magnitude = std::fabs(row[c]);
+        const double value =
+            magnitude == largest ? limit : std::trunc(magnitude * (limit / largest));
+        row[c] = std::copysign(std::min(value, limit), row[c]) + 0.0;  // + 0.0: no -0
+      }
+      continue;
+    }
     // The factor is an integer, so the largest value lands on at most L. It is kept as a
     // double: for a row below L / 2^32 an unsigned 32-bit factor would overflow, and a row so
     // small that L / max overflows takes the largest finite factor, which still keeps every

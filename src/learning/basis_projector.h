@@ -34,8 +34,10 @@ class BasisProjector {
   static Tarn::DoubleVector SortByNorm(Tarn::Matrix<double>& bases);
 
   /// Scales each non-zero row by the integer trunc(L / max|row|), L = 2^(P-1) − 1, and
-  /// truncates every product toward zero; rows of zeros stay as they are. P must be in 1..32
-  /// and the values finite (Run checks both).
+  /// truncates every product toward zero; a row whose largest magnitude exceeds L (where that
+  /// integer would be 0) is scaled by the real L / max|row| instead, so its largest value
+  /// becomes ±L. Rows of zeros stay as they are. P must be in 1..32 and the values finite
+  /// (Run checks both).
   void Quantize(Tarn::Matrix<double>& bases) const;
 
   /// Coefficient steps from the sorted norms: q for every basis without per-basis steps;

@@ -9,9 +9,10 @@ namespace orvane {
 Tarn::Matrix<double> MultiplyByTranspose(const Tarn::Matrix<double>& a,
                                          const Tarn::Matrix<double>& b);
 
-/// xᵀ · x for x (N x d), giving d x d, exactly symmetric. The rows of x are taken a slice at a
-/// time, so the working memory stays a small multiple of d no matter how tall x is, and only
-/// the upper triangle is computed before it is mirrored.
+/// xᵀ · x for x (N x d), giving d x d, exactly symmetric. The product kernel reads the columns
+/// of x straight from its rows, so no transposed copy is made and the working memory stays a
+/// small multiple of d no matter how tall x is; only the upper triangle is computed before it
+/// is mirrored.
 Tarn::Matrix<double> GramMatrix(const Tarn::Matrix<double>& x);
 
 }  // namespace orvane

@@ -1,9 +1,10 @@
 #include "learning/symmetric_eigen.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <ostream>
 
 #include "learning/plane_rotation.h"
 
@@ -112,7 +113,8 @@ void Tridiagonalize(Tarn::Matrix<double>& z, Tarn::DoubleVector& d, Tarn::Double
   AccumulateReflectors(z, d, n);
 }
 
-int TridiagonalQl(Tarn::DoubleVector& d, Tarn::DoubleVector& e, Tarn::Matrix<double>& z) {
+int TridiagonalQl(Tarn::DoubleVector& d, Tarn::DoubleVector& e, Tarn::Matrix<double>& z,
+                  ReportSink& report) {
   const std::uint32_t size = d.Length();
   if (e.Length() < size || z.Columns() != size) return -1;
   const Index n = size;
@@ -128,14 +130,20 @@ int TridiagonalQl(Tarn::DoubleVector& d, Tarn::DoubleVector& e, Tarn::Matrix<dou
     for (;;) {
       // The first negligible e[m] at or after l splits off the block l..m. The test is an
       // exact equality: e[m] is dropped once it no longer changes the sum of its neighbours.
+      // Among subnormal numbers that equality never holds, since their sums are exact, and a
+      // sweep over them has no relative precision left to converge with: the tridiagonal form
+      // of a rank-deficient matrix (a picture of repeated patches) leaves such rounding dust
+      // where the exact zeros would be. A subnormal e[m] is therefore negligible as well; a
+      // normal one meets the equality long before it gets that small.
       Index m = l;
       for (; m < n - 1; ++m) {
         const double dd = std::fabs(d[m]) + std::fabs(d[m + 1]);
-        if (std::fabs(e[m]) + dd == dd) break;
+        const double off = std::fabs(e[m]);
+        if (off + dd == dd || off < DBL_MIN) break;
       }
       if (m == l) break;  // d[l] is an eigenvalue
       if (sweeps == kMaxQlSweeps) {
-        std::fputs("Too many iterations in routine tqli.\n", stdout);
+        report << "Too many iterations in routine tqli.\n";
         return -1;
       }
       ++sweeps;
@@ -188,13 +196,13 @@ int TridiagonalQl(Tarn::DoubleVector& d, Tarn::DoubleVector& e, Tarn::Matrix<dou
   return 0;
 }
 
-int SymmetricEigen(Tarn::DoubleVector& d, Tarn::Matrix<double>& z) {
+int SymmetricEigen(Tarn::DoubleVector& d, Tarn::Matrix<double>& z, ReportSink& report) {
   if (z.Rows() != z.Columns()) return -1;
   const std::uint32_t n = z.Columns();
   d.Resize(n);
   Tarn::DoubleVector e(n);  // sub-diagonal; released on every exit, exceptions included
   Tridiagonalize(z, d, e);
-  return TridiagonalQl(d, e, z);
+  return TridiagonalQl(d, e, z, report);
 }
 
 }  // namespace orvane

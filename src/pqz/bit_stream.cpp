@@ -53,7 +53,7 @@ ResultCode BitStream::Write(std::uint32_t value, int bits) {
   return kSuccess;
 }
 
-ResultCode BitStream::Read(int bits, std::uint32_t& value) {
+ResultCode BitStream::ReadSlowly(int bits, std::uint32_t& value) {
   if (bits < 0 || bits > kMaxBits) return kInvalidValues;
   const std::uint64_t end = BitPosition() + static_cast<std::uint64_t>(bits);
   if (end > std::uint64_t{m_buffer.size()} * 8) return kOutOfRange;

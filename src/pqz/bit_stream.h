@@ -29,7 +29,33 @@ class BitStream {
 
   /// Reads `bits` bits, the first one most significant. 22 for more than 32 bits, 4 when
   /// the read would pass the end of the buffer (nothing is consumed then).
-  ResultCode Read(int bits, std::uint32_t& value);
+  ResultCode Read(int bits, std::uint32_t& value) {
+    if (bits >= 0 && bits <= kMaxBits && HasWindow()) {
+      value = bits == 0 ? 0u : static_cast<std::uint32_t>(Window() >> (64 - bits));
+      Consume(bits);
+      return kSuccess;
+    }
+    return ReadSlowly(bits, value);
+  }
+
+  /// True when the next kWindowBits bits all lie inside the buffer, so that Window() may be
+  /// taken and up to that many bits consumed without further checks.
+  bool HasWindow() const { return m_byte + 8 <= m_buffer.size(); }
+  /// The next bits of the stream, the first one in the most significant place; only the top
+  /// kWindowBits of them are meaningful. The caller checks HasWindow() first.
+  std::uint64_t Window() const {
+    std::uint64_t w;
+    __builtin_memcpy(&w, m_buffer.data() + m_byte, sizeof w);
+    return __builtin_bswap64(w) << m_bit;
+  }
+  /// Moves on by `bits` (at most kWindowBits) after a Window().
+  void Consume(int bits) {
+    const std::size_t end = static_cast<std::size_t>(m_bit) + static_cast<std::size_t>(bits);
+    m_byte += end >> 3;
+    m_bit = static_cast<int>(end & 7);
+  }
+  /// Bits a window always holds: 64 less the at most 7 already read of its first byte.
+  static constexpr int kWindowBits = 57;
 
   /// Reads one bit; the hot path of Huffman decoding.
   ResultCode ReadBit(std::uint32_t& bit) {
@@ -54,6 +80,12 @@ class BitStream {
   /// Same as Load, from memory.
   ResultCode Assign(const std::uint8_t* data, std::size_t length);
 
+  /// Moves the read position to bit `bit` of the buffer, which the caller has read up to.
+  void Seek(std::uint64_t bit) {
+    m_byte = static_cast<std::size_t>(bit >> 3);
+    m_bit = static_cast<int>(bit & 7);
+  }
+
   /// Moves the read position back to the first bit.
   void Rewind() {
     m_byte = 0;
@@ -70,6 +102,8 @@ class BitStream {
 
  private:
   ResultCode Reserve(std::size_t bytesAhead);
+  /// Read for the last bytes of the buffer and for refused widths.
+  ResultCode ReadSlowly(int bits, std::uint32_t& value);
 
   std::vector<std::uint8_t> m_buffer;
   std::size_t m_length = 0;

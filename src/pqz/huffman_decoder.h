@@ -7,6 +7,7 @@
 #include "foundation/result_code.h"
 #include "pqz/bit_stream.h"
 #include "pqz/huffman_code.h"
+#include "pqz/run_size_symbols.h"
 
 namespace orvane {
 
@@ -20,9 +21,24 @@ class HuffmanDecoder {
   ResultCode Build(const std::vector<std::uint32_t>& bits,
                    const std::vector<std::uint32_t>& huffval);
 
-  /// Reads one code word bit by bit: a code that is still above MAXCODE at the longest
-  /// length of the table matches no code word (14). Bit stream failures are passed on.
+  /// Reads one code word. The first kLookupBits bits of the stream pick an entry of the
+  /// first-level table, which holds every code word of up to that many bits; only longer
+  /// code words continue with the canonical walk. Near the end of the buffer the whole word
+  /// is read bit by bit, so the results (and failures) are those of DecodeCanonical.
   ResultCode Decode(BitStream& stream, std::uint32_t& symbol) const {
+    if (!stream.HasWindow()) return DecodeCanonical(stream, symbol);
+    const std::uint64_t window = stream.Window();
+    const std::uint32_t entry = m_lookup[window >> (64 - kLookupBits)];
+    if ((entry & kLengthMask) == 0) return DecodeLong(stream, window, symbol);
+    stream.Consume(static_cast<int>(entry & kLengthMask));
+    symbol = entry >> kSymbolShift;
+    return kSuccess;
+  }
+
+  /// Reads one code word bit by bit (T.81 F.16): a code that is still above MAXCODE at the
+  /// longest length of the table matches no code word (14). Bit stream failures are passed
+  /// on.
+  ResultCode DecodeCanonical(BitStream& stream, std::uint32_t& symbol) const {
     std::uint32_t bit;
     if (const ResultCode code = stream.ReadBit(bit); code != kSuccess) return code;
     std::int32_t word = static_cast<std::int32_t>(bit);
@@ -36,11 +52,33 @@ class HuffmanDecoder {
     return kSuccess;
   }
 
+  /// Decodes `rows` rows of `columns` run/size coded values into `data` (row-major), as the
+  /// symbol walk of a section does: EOB fills the rest of the row with zeros, ZRL writes R
+  /// zeros, a value symbol writes its run of zeros and then the value of its extra bits.
+  /// 14 for the reserved symbol or a run that passes the end of the row, and for a code word
+  /// that matches nothing; bit stream failures are passed on. The symbols of the code must
+  /// belong to `alphabet`. Where a code word and its extra bits both lie in one window they
+  /// are taken in one step; the results are those of Decode followed by Interpret.
+  ResultCode DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet, double* data,
+                        std::uint32_t rows, std::uint32_t columns) const;
+
+  /// Bits that index the first-level table.
+  static constexpr int kLookupBits = 10;
+
   /// Number of code words.
   std::size_t CodeCount() const { return m_huffval.size(); }
 
  private:
   static constexpr int kSlots = kMaxHuffmanCodeLength + 1;
+  // A table entry holds the code length in its low byte (0: no code word of at most
+  // kLookupBits bits starts with these bits) and the symbol above it.
+  static constexpr std::uint32_t kLengthMask = 0xFF;
+  static constexpr int kSymbolShift = 8;
+
+  /// The canonical walk from length kLookupBits + 1 on, over bits already in the window.
+  ResultCode DecodeLong(BitStream& stream, std::uint64_t window, std::uint32_t& symbol) const;
+
+  std::array<std::uint32_t, std::size_t{1} << kLookupBits> m_lookup{};
   std::array<std::int32_t, kSlots> m_minCode{};
   std::array<std::int32_t, kSlots> m_maxCode{};  ///< -1 for lengths without codes
   std::array<std::int32_t, kSlots> m_valPtr{};

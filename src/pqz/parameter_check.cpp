@@ -1,5 +1,7 @@
 #include "pqz/parameter_check.h"
 
+#include <cmath>
+
 namespace orvane {
 namespace {
 
@@ -26,7 +28,9 @@ bool HasUnsafeValue(const EncodingParameters& p) {
          !IsWithin(compression.MaxZeroRun, 1, kMaxZeroRunLimit) ||
          !IsWithin(compression.PrecisionBit, 1, kMaxPrecisionBit) ||
          !IsWithin(compression.BasePrecisionBit, 0, kMaxPrecisionBit) ||
-         common.ColorSpace > kMaxColorSpace || compression.CoeffQuantizeStep == 0;
+         common.ColorSpace > kMaxColorSpace || compression.CoeffQuantizeStep == 0 ||
+         p.Learning.MaxIterations > kMaxLearningIterations ||
+         !std::isfinite(p.Learning.ConversionCondition) || p.Learning.ConversionCondition < 0.0;
 }
 
 }  // namespace

@@ -124,18 +124,11 @@ std::uint32_t DeriveAverageQuantizeStep(std::uint32_t coeffQuantizeStep, std::ui
   return step == 0 ? 1 : step;
 }
 
-void LoadParametersFrom(const std::string& iniPath, CommonParameters& common,
-                        LearningParameters& learning, CompressionParameters& compression) {
-  ProfileReader reader;
-  if (iniPath.empty() || reader.LoadFile(iniPath) != kSuccess) {
-    common = CommonParameters{};
-    learning = LearningParameters{};
-    compression = CompressionParameters{};
-    compression.AverageQuantizeStep =
-        DeriveAverageQuantizeStep(compression.CoeffQuantizeStep, common.PatchWidth);
-    return;
-  }
+namespace {
 
+// The keys of a read configuration, in their order (see LoadParametersFrom).
+void ReadParameters(const ProfileReader& reader, CommonParameters& common,
+                    LearningParameters& learning, CompressionParameters& compression) {
   // The unsigned fields take a -1 as 0xFFFFFFFF, the value CheckParameters looks for.
   ReadColorSpace(reader, common);
   common.PatchWidth =
@@ -159,6 +152,30 @@ void LoadParametersFrom(const std::string& iniPath, CommonParameters& common,
 
   compression.AverageQuantizeStep =
       DeriveAverageQuantizeStep(compression.CoeffQuantizeStep, common.PatchWidth);
+}
+
+}  // namespace
+
+void LoadParametersFrom(const std::string& iniPath, CommonParameters& common,
+                        LearningParameters& learning, CompressionParameters& compression) {
+  ProfileReader reader;
+  if (iniPath.empty() || reader.LoadFile(iniPath) != kSuccess) {
+    common = CommonParameters{};
+    learning = LearningParameters{};
+    compression = CompressionParameters{};
+    compression.AverageQuantizeStep =
+        DeriveAverageQuantizeStep(compression.CoeffQuantizeStep, common.PatchWidth);
+    return;
+  }
+  ReadParameters(reader, common, learning, compression);
+}
+
+ResultCode LoadNamedParameters(const std::string& iniPath, CommonParameters& common,
+                               LearningParameters& learning, CompressionParameters& compression) {
+  ProfileReader reader;
+  if (reader.LoadFile(iniPath) != kSuccess) return kCannotOpenFile;
+  ReadParameters(reader, common, learning, compression);
+  return kSuccess;
 }
 
 void ApplyLearningMethod(LearningParameters& learning, LearningMethod method) {

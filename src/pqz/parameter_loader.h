@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+#include "foundation/result_code.h"
 #include "pqz/encoding_parameters.h"
 
 namespace orvane {
@@ -51,6 +52,12 @@ void LoadParameters(CommonParameters& common, LearningParameters& learning,
 /// is 0 (also when PatchWidth is 0, a record CheckParameters refuses).
 void LoadParametersFrom(const std::string& iniPath, CommonParameters& common,
                         LearningParameters& learning, CompressionParameters& compression);
+
+/// Loads the encoding parameters from a configuration that the user named, which must exist:
+/// 8 (nothing changed) when `iniPath` is not a regular file that can be read (missing, a
+/// folder, no permission); otherwise the keys as LoadParametersFrom reads them, and 0.
+ResultCode LoadNamedParameters(const std::string& iniPath, CommonParameters& common,
+                               LearningParameters& learning, CompressionParameters& compression);
 
 /// The patch-mean step derived from the coefficient step and the patch width (at least 1).
 std::uint32_t DeriveAverageQuantizeStep(std::uint32_t coeffQuantizeStep, std::uint32_t patchWidth);

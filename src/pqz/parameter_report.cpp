@@ -30,25 +30,26 @@ int AsSigned(std::uint32_t value) { return static_cast<int>(static_cast<std::int
 
 }  // namespace
 
-void PrintParameterReport(const EncodingParameters& parameters) {
+void PrintParameterReport(const EncodingParameters& parameters, ReportSink& sink) {
   const CommonParameters& common = parameters.Common;
   const LearningParameters& learning = parameters.Learning;
   const CompressionParameters& compression = parameters.Compression;
   const ScopedClassicLocale classicLocale;
-  std::printf("[Common Parameters]\n");
-  std::printf("  Color Space = %d\n", static_cast<int>(common.ColorSpace));
-  std::printf("  Patch = (%d, %d)\n", AsSigned(common.PatchWidth), AsSigned(common.PatchHeight));
-  std::printf("[Learning Parameters]\n");
-  std::printf("  Conversion = %lf\n", learning.ConversionCondition);
-  std::printf("  Dimension = %d\n", AsSigned(learning.DimensionReduction));
-  std::printf("  Iteration = %d\n", AsSigned(learning.MaxIterations));
-  std::printf("[Compression Parameters]\n");
-  std::printf("  Average Quantize Step = %d\n", AsSigned(compression.AverageQuantizeStep));
-  std::printf("  Coeff Quantize Step = %d\n", AsSigned(compression.CoeffQuantizeStep));
-  std::printf("  MaxZeroRun = %d\n", compression.MaxZeroRun);
-  std::printf("  BasePrecisionBit = %d\n", compression.BasePrecisionBit);
-  std::printf("  PrecisionBit = %d\n", compression.PrecisionBit);
-  std::printf("\n");
+  ReportPrintf(sink, "[Common Parameters]\n");
+  ReportPrintf(sink, "  Color Space = %d\n", static_cast<int>(common.ColorSpace));
+  ReportPrintf(sink, "  Patch = (%d, %d)\n", AsSigned(common.PatchWidth),
+               AsSigned(common.PatchHeight));
+  ReportPrintf(sink, "[Learning Parameters]\n");
+  ReportPrintf(sink, "  Conversion = %lf\n", learning.ConversionCondition);
+  ReportPrintf(sink, "  Dimension = %d\n", AsSigned(learning.DimensionReduction));
+  ReportPrintf(sink, "  Iteration = %d\n", AsSigned(learning.MaxIterations));
+  ReportPrintf(sink, "[Compression Parameters]\n");
+  ReportPrintf(sink, "  Average Quantize Step = %d\n", AsSigned(compression.AverageQuantizeStep));
+  ReportPrintf(sink, "  Coeff Quantize Step = %d\n", AsSigned(compression.CoeffQuantizeStep));
+  ReportPrintf(sink, "  MaxZeroRun = %d\n", compression.MaxZeroRun);
+  ReportPrintf(sink, "  BasePrecisionBit = %d\n", compression.BasePrecisionBit);
+  ReportPrintf(sink, "  PrecisionBit = %d\n", compression.PrecisionBit);
+  ReportPrintf(sink, "\n");
 }
 
 }  // namespace orvane

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "foundation/report_sink.h"
 #include "pqz/encoding_parameters.h"
 
 namespace orvane {
 
-/// Prints the parameter report of an encoding on standard output:
+/// Prints the parameter report of an encoding to `sink` (standard output by default):
 ///
 ///     [Common Parameters]
 ///       Color Space = 0
@@ -22,6 +23,7 @@ namespace orvane {
 ///
 /// followed by an empty line. Unsigned fields print as signed 32-bit values (a missing -1 shows
 /// as -1); the decimal point is '.' whatever the process locale is. DoChangeStep is not printed.
-void PrintParameterReport(const EncodingParameters& parameters);
+void PrintParameterReport(const EncodingParameters& parameters,
+                          ReportSink& sink = DefaultReportSink());
 
 }  // namespace orvane

@@ -14,6 +14,15 @@ inline std::uint8_t ClampByte(double value) {
   return static_cast<std::uint8_t>(ClampChannel(value));
 }
 
+// ClampByte as selections the compiler turns into minimum and maximum instructions instead of
+// branches: a value not above 0 (NaN included) gives 0, one of 255 or more 255, the rest their
+// integer part.
+inline std::uint8_t ClampByteBranchless(double value) {
+  const double low = value > 0.0 ? value : 0.0;
+  const double clamped = low < 255.0 ? low : 255.0;
+  return static_cast<std::uint8_t>(static_cast<std::int32_t>(clamped));
+}
+
 // Per-pixel path: converts each triple through the colour space's inverse and sets the pixel.
 template <class Conversion>
 void ArrangeGeneric(const PatchMatrix& patches, std::uint32_t firstPatch,
@@ -66,9 +75,9 @@ void ArrangeDirect(const PatchMatrix& patches, std::uint32_t firstPatch,
       std::uint8_t* out = top + static_cast<std::ptrdiff_t>(y0 + dy) * pitch + 3 * x0;
       const std::uint32_t base = dy * pw;
       for (std::uint32_t dx = 0; dx < columns; ++dx) {
-        out[3 * dx] = ClampByte(blue[base + dx] + m2);
-        out[3 * dx + 1] = ClampByte(green[base + dx] + m1);
-        out[3 * dx + 2] = ClampByte(red[base + dx] + m0);
+        out[3 * dx] = ClampByteBranchless(blue[base + dx] + m2);
+        out[3 * dx + 1] = ClampByteBranchless(green[base + dx] + m1);
+        out[3 * dx + 2] = ClampByteBranchless(red[base + dx] + m0);
       }
     }
   }

@@ -17,7 +17,7 @@ ResultCode PqzCodec::SetParameters(const CommonParameters& common,
   if (const ResultCode rc = m_average.Setup(compression); rc != kSuccess) return rc;
   if (const ResultCode rc = m_base.Setup(compression); rc != kSuccess) return rc;
   if (const ResultCode rc = m_coeff.Setup(compression); rc != kSuccess) return rc;
-  PrintParameterReport(m_parameters);
+  PrintParameterReport(m_parameters, Report());
   return kSuccess;
 }
 

@@ -40,6 +40,9 @@ class PqzCodec {
   void SetCancelHook(CancelHook hook) { m_cancel = std::move(hook); }
   /// What a decode or preview may cost; files beyond it are refused with 7.
   void SetDecodeLimits(const DecodeLimits& limits) { m_limits = limits; }
+  /// Threads that multiply and arrange the bands of a decode, the calling one included; 0
+  /// (the default) takes one per processor core. The image does not depend on it.
+  void SetDecodeThreads(unsigned threads) { m_decodeThreads = threads; }
 
   /// Copies the three parameter groups, checks them (10, 20 or 17, see CheckParameters),
   /// sets the three components up for encoding (7 when memory runs out) and prints the
@@ -47,10 +50,12 @@ class PqzCodec {
   ResultCode SetParameters(const CommonParameters& common, const LearningParameters& learning,
                            const CompressionParameters& compression);
 
-  /// Encodes `image` into a PQZ file at `path`, printing the six stage lines and the header
-  /// and size reports. 22 when the image holds no bitmap; 27 for a colour space outside
-  /// 0..2. The file appears only complete: it is written beside the target and renamed into
-  /// place on success, so a failure leaves no file and never harms an existing one.
+  /// Encodes `image` into a PQZ file at `path`, reporting the six stage lines and the header
+  /// and size reports to the report sink. 22 when the image holds no bitmap; 27 for a colour
+  /// space outside 0..2; 29 when the cancel hook, asked between the stages and the learning
+  /// steps, stops it. The file appears only complete: it is written beside the target and
+  /// renamed into place on success, so a failure leaves no file and never harms an existing
+  /// one. A new file gets the permissions the umask leaves; a replaced one keeps its mode.
   ResultCode Encode(const std::string& path, const CImageEx& image);
 
   /// Decodes the PQZ file at `path` into a 24-bit `image` of the file's size, printing the
@@ -101,6 +106,7 @@ class PqzCodec {
   ReportSink* m_report = &DefaultReportSink();
   CancelHook m_cancel;
   DecodeLimits m_limits;
+  unsigned m_decodeThreads = 0;
   EncodingParameters m_parameters;
   PqzHeader m_header;
   CAverage m_average;

@@ -147,7 +147,7 @@ ResultCode CPQZComponent::EncodeSymbols() {
   }
 
   // Second walk: each symbol's code word followed by its extra bits.
-  const auto emit = [this, &huffman](std::uint32_t symbol, std::uint32_t extra, int size) {
+  const auto emitSymbol = [this, &huffman](std::uint32_t symbol, std::uint32_t extra, int size) {
     const HuffmanCodeWord& word = huffman.CodeWord(symbol);
     if (word.length == 0) return kValueNotFound;  // every used symbol has a code
     if (const ResultCode code = m_bits.Write(word.code, word.length); code != kSuccess) {
@@ -156,7 +156,8 @@ ResultCode CPQZComponent::EncodeSymbols() {
     return m_bits.Write(extra, size);
   };
   for (std::uint32_t r = 0; r < Rows(); ++r) {
-    if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, emit); code != kSuccess) {
+    if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, emitSymbol);
+        code != kSuccess) {
       return code;
     }
   }
@@ -512,33 +513,10 @@ ResultCode CPQZComponent::PrepareSymbols() {
 ResultCode CPQZComponent::DecodeSymbolRows(Tarn::Matrix<double>& out, std::uint32_t first,
                                            std::uint32_t count) {
   const RunSizeAlphabet alphabet(m_block.Precision, m_block.MaxZeroRun);
-  using Kind = RunSizeSymbol::Kind;
-  const std::uint32_t columns = out.Columns();
-  for (std::uint32_t r = first; r < first + count; ++r) {
-    double* row = out.Row(r);
-    std::uint32_t e = 0;
-    while (e < columns) {
-      std::uint32_t symbol;
-      if (const ResultCode code = m_decoder.Decode(m_bits, symbol); code != kSuccess) return code;
-      const RunSizeSymbol s = alphabet.Interpret(symbol);
-      if (s.kind == Kind::kEndOfRow) {
-        std::fill(row + e, row + columns, 0.0);
-        break;
-      }
-      if (s.kind == Kind::kReserved) return kReadFailed;
-      // A run may not pass the end of the row; a value needs one more place after it.
-      const std::uint32_t room = columns - e;
-      if (s.kind == Kind::kZeroRun ? s.run > room : s.run >= room) return kReadFailed;
-      std::fill(row + e, row + e + s.run, 0.0);
-      e += s.run;
-      if (s.kind == Kind::kValue) {
-        std::uint32_t extra;
-        if (const ResultCode code = m_bits.Read(s.size, extra); code != kSuccess) return code;
-        row[e++] = static_cast<double>(ExtendValue(extra, s.size));
-      }
-    }
-  }
-  return kSuccess;
+  // The table-driven row walk; its results and refusals are those of Decode followed by
+  // Interpret symbol by symbol.
+  if (count == 0) return kSuccess;
+  return m_decoder.DecodeRows(m_bits, alphabet, out.Row(first), count, out.Columns());
 }
 
 }  // namespace orvane

@@ -1,6 +1,12 @@
 // Decoding: PQZ file to a 24-bit image, and the one-pixel-per-patch preview.
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <ostream>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "imaging/image_ex.h"
 #include "pqz/color_space.h"
@@ -125,44 +131,143 @@ ResultCode PqzCodec::DecodeFrom(PqzReader& reader, CImageEx& image, StageTimer& 
   return guard.rc = kSuccess;
 }
 
+namespace {
+
+// One band of patch rows in flight: its coefficients, then its patches.
+struct Band {
+  Tarn::Matrix<double> means;  // 3 x count
+  Tarn::Matrix<double> coefficients;
+  PatchMatrix patches;
+  std::uint32_t first = 0;  // first patch
+  std::uint32_t count = 0;  // patches
+};
+
+}  // namespace
+
 ResultCode PqzCodec::DecodeBands(const Tarn::Matrix<double>& basesT, std::uint32_t bandRows,
                                  CImageEx& image, DecodeTimes& times) {
   const PatchGrid grid = GridOf(m_header);
   const std::uint32_t dimension = static_cast<std::uint32_t>(m_header.Dimension);
   const std::uint32_t patchLength = 3 * grid.PixelsPerPatch;
-  Tarn::Matrix<double> means, coefficients;
-  PatchMatrix patches(static_cast<std::uint32_t>(m_header.PatchWidth),
-                      static_cast<std::uint32_t>(m_header.PatchHeight));
-  for (std::uint32_t row = 0; row < grid.Rows; row += bandRows) {
-    if (Canceled()) return kCanceled;
-    const std::uint32_t first = row * grid.Columns;
-    const std::uint32_t count = std::min(bandRows, grid.Rows - row) * grid.Columns;
+  const std::uint32_t pw = static_cast<std::uint32_t>(m_header.PatchWidth);
+  const std::uint32_t ph = static_cast<std::uint32_t>(m_header.PatchHeight);
 
+  // The coefficients must be expanded in file order, one band after the other, on this
+  // thread; multiplying and arranging a band touch only its own buffers and its own pixel
+  // rows, so up to one band per core is multiplied and arranged meanwhile. The bands are
+  // made smaller by the number in flight, so that they take no more memory together than
+  // one band of the plan.
+  unsigned threads =
+      m_decodeThreads != 0 ? m_decodeThreads : std::max(1u, std::thread::hardware_concurrency());
+  threads = std::min<unsigned>(threads, std::max(1u, grid.Rows / 2));
+  const std::uint32_t rowsPerBand = std::max<std::uint32_t>(1, bandRows / threads);
+
+  std::vector<Band> bands(threads);
+  for (Band& band : bands) band.patches = PatchMatrix(pw, ph);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<std::size_t> ready, idle;
+  for (std::size_t i = 0; i < bands.size(); ++i) idle.push_back(i);
+  std::size_t busy = 0;
+  bool stop = false;
+  ResultCode failure = kSuccess;
+
+  // Multiplies and arranges band `i`; called with the lock released.
+  const auto finish_band = [&](std::size_t i, double& multiply, double& arrange) {
+    Band& band = bands[i];
     StageTimer timer;
-    if (const ResultCode rc = m_average.ExpandBand(count, means); rc != kSuccess) return rc;
-    if (const ResultCode rc = m_coeff.ExpandRows(count, coefficients); rc != kSuccess) return rc;
-    times.expand += timer.Seconds();
-
-    timer.Restart();
     try {
-      if (patches.Rows() != count) patches.Resize(count, patchLength);
+      if (band.patches.Rows() != band.count) band.patches.Resize(band.count, patchLength);
     } catch (const Tarn::MatrixException&) {
       return kNoMemory;
     }
     // (band x D) x (D x 3N): every patch of the band as a sum of bases.
-    Tarn::detail::MultiplyTransposed(coefficients.Data(), basesT.Data(), patches.Data(), count,
-                                     patchLength, dimension);
-    times.multiply += timer.Seconds();
-
+    Tarn::detail::MultiplyTransposed(band.coefficients.Data(), basesT.Data(), band.patches.Data(),
+                                     band.count, patchLength, dimension);
+    multiply += timer.Seconds();
     timer.Restart();
-    if (const ResultCode rc =
-            ArrangePatches(patches, means, m_header, image, ArrangePath::kAuto, first);
-        rc != kSuccess) {
-      return rc;
+    const ResultCode rc =
+        ArrangePatches(band.patches, band.means, m_header, image, ArrangePath::kAuto, band.first);
+    arrange += timer.Seconds();
+    return rc;
+  };
+  // Takes a ready band and finishes it; false when none is ready.
+  const auto take_and_finish = [&](std::unique_lock<std::mutex>& lock) {
+    if (ready.empty()) return false;
+    const std::size_t i = ready.front();
+    ready.pop_front();
+    ++busy;
+    lock.unlock();
+    double multiply = 0, arrange = 0;
+    const ResultCode rc = finish_band(i, multiply, arrange);
+    lock.lock();
+    times.multiply += multiply;
+    times.arrange += arrange;
+    if (rc != kSuccess && failure == kSuccess) failure = rc;
+    --busy;
+    idle.push_back(i);
+    changed.notify_all();
+    return true;
+  };
+
+  std::vector<std::thread> helpers;
+  for (unsigned t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+          changed.wait(lock, [&] { return stop || !ready.empty(); });
+          if (!take_and_finish(lock) && stop) return;
+        }
+      });
+    } catch (const std::system_error&) {
+      break;  // fewer helpers; this thread does the rest
     }
-    times.arrange += timer.Seconds();
   }
-  return kSuccess;
+
+  ResultCode rc = kSuccess;
+  for (std::uint32_t row = 0; row < grid.Rows; row += rowsPerBand) {
+    if (Canceled()) {
+      rc = kCanceled;
+      break;
+    }
+    std::size_t i;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      // With every band in flight this thread finishes one itself rather than wait.
+      while (idle.empty()) {
+        if (!take_and_finish(lock)) changed.wait(lock);
+      }
+      if (failure != kSuccess) break;
+      i = idle.front();
+      idle.pop_front();
+    }
+    Band& band = bands[i];
+    band.first = row * grid.Columns;
+    band.count = std::min(rowsPerBand, grid.Rows - row) * grid.Columns;
+    StageTimer timer;
+    rc = m_average.ExpandBand(band.count, band.means);
+    if (rc == kSuccess) rc = m_coeff.ExpandRows(band.count, band.coefficients);
+    times.expand += timer.Seconds();
+    std::lock_guard<std::mutex> guard(mutex);
+    if (rc != kSuccess) {
+      idle.push_back(i);
+      break;
+    }
+    ready.push_back(i);
+    changed.notify_one();
+  }
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    while (take_and_finish(lock)) {
+    }
+    changed.wait(lock, [&] { return busy == 0 && ready.empty(); });
+    stop = true;
+    changed.notify_all();
+  }
+  for (std::thread& helper : helpers) helper.join();
+  if (rc != kSuccess) return rc;
+  return failure;
 }
 
 ResultCode PqzCodec::PreviewFrom(PqzReader& reader, CImageEx& image) {

@@ -1,16 +1,18 @@
 // Encoding: an image to a PQZ file, in six timed stages.
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <iostream>
-#include <vector>
+#include <ostream>
+#include <random>
+#include <string>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "imaging/image_ex.h"
 #include "learning/basis_learner.h"
 #include "learning/basis_projector.h"
+#include "learning/learner_options.h"
 #include "pqz/patch_extractor.h"
 #include "pqz/pqz_codec.h"
 #include "pqz/stage_timer.h"
@@ -18,8 +20,23 @@
 namespace orvane {
 namespace {
 
-void PrintStage(const char* label, const StageTimer& timer) {
-  std::cout << label << timer.Seconds() << std::endl;
+void PrintStage(ReportSink& report, const char* label, const StageTimer& timer) {
+  report << label << timer.Seconds() << std::endl;
+}
+
+// Attempts at a fresh temporary name before giving up; a clash needs another file of the same
+// random name, so a second attempt practically always succeeds.
+constexpr int kTemporaryNameAttempts = 64;
+
+// Six random letters or digits for a temporary name, from a per-thread generator.
+std::string RandomSuffix() {
+  static constexpr char kAlphabet[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::mt19937_64 generator{std::random_device{}()};
+  std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kAlphabet) - 2);
+  std::string suffix(6, 'x');
+  for (char& c : suffix) c = kAlphabet[pick(generator)];
+  return suffix;
 }
 
 // A file beside the target that becomes the target only once it is complete. Dropping it
@@ -35,17 +52,25 @@ class PendingFile {
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
 
+  /// Creates the temporary file. A new target gets the permissions of any new file (0666 less
+  /// the process umask, applied by the system as the file is created, so the umask itself is
+  /// never touched); a target that exists already keeps its permission bits.
   std::FILE* Open() {
-    std::vector<char> name(m_target.begin(), m_target.end());
-    for (char c : std::string(".XXXXXX")) name.push_back(c);
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
+    int fd = -1;
+    for (int attempt = 0; attempt < kTemporaryNameAttempts && fd < 0; ++attempt) {
+      const std::string name = m_target + "." + RandomSuffix();
+      fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) {
+        m_temporary = name;
+      } else if (errno != EEXIST) {
+        return nullptr;
+      }
+    }
     if (fd < 0) return nullptr;
-    m_temporary = name.data();
-    // mkstemp makes the file private; give it the permissions an ordinary new file gets.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    struct stat existing {};
+    if (::stat(m_target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+      ::fchmod(fd, existing.st_mode & 07777);
+    }
     m_file = ::fdopen(fd, "wb");
     if (m_file == nullptr) ::close(fd);
     return m_file;
@@ -71,7 +96,12 @@ class PendingFile {
 }  // namespace
 
 ResultCode PqzCodec::SetBases(const PatchMatrix& patches) {
-  BasisLearner learner(m_parameters.Learning);
+  const LearningParameters& learning = m_parameters.Learning;
+  LearnerOptions options;
+  options.ConversionCondition = learning.ConversionCondition;
+  options.MaxIterations = learning.MaxIterations;
+  options.DimensionReduction = learning.DimensionReduction;
+  BasisLearner learner(options, Report(), m_cancel);
   return learner.LearnBases(patches, m_base);
 }
 
@@ -115,11 +145,13 @@ ResultCode PqzCodec::SaveFile(const std::string& path, const CImageEx& image) {
     return rc;
   }
   if (const ResultCode rc = WriteSections(file); rc != kSuccess) return rc;
+  if (Canceled()) return kCanceled;  // the pending file goes, and the target stays as it was
   return pending.Commit();
 }
 
 ResultCode PqzCodec::Encode(const std::string& path, const CImageEx& image) {
   if (image.IsNull()) return kInvalidValues;
+  if (Canceled()) return kCanceled;
 
   StageTimer timer;
   PatchMatrix patches;
@@ -127,31 +159,36 @@ ResultCode PqzCodec::Encode(const std::string& path, const CImageEx& image) {
       rc != kSuccess) {
     return rc;
   }
-  PrintStage("  extracting...", timer);
+  PrintStage(Report(), "  extracting...", timer);
+  if (Canceled()) return kCanceled;
 
   timer.Restart();
   if (const ResultCode rc = SetBases(patches); rc != kSuccess) return rc;
-  PrintStage("  set bases...", timer);
+  PrintStage(Report(), "  set bases...", timer);
+  if (Canceled()) return kCanceled;
 
   timer.Restart();
   Tarn::Matrix<double> projection;
   if (const ResultCode rc = PreConvert(projection); rc != kSuccess) return rc;
-  PrintStage("  pre - convert...", timer);
+  PrintStage(Report(), "  pre - convert...", timer);
+  if (Canceled()) return kCanceled;
 
   timer.Restart();
   if (const ResultCode rc = Multiply(patches, projection); rc != kSuccess) return rc;
-  PrintStage("  multiply...", timer);
+  PrintStage(Report(), "  multiply...", timer);
+  if (Canceled()) return kCanceled;
 
   timer.Restart();
   if (const ResultCode rc = CompressComponents(); rc != kSuccess) return rc;
-  PrintStage("  compressing...", timer);
+  PrintStage(Report(), "  compressing...", timer);
+  if (Canceled()) return kCanceled;
 
   timer.Restart();
   if (const ResultCode rc = SaveFile(path, image); rc != kSuccess) return rc;
-  PrintStage("  saving...", timer);
-  std::cout << std::endl;
-  PrintHeaderReport(m_header);
-  PrintSizeReport(m_average.StoredSize(), m_base.StoredSize(), m_coeff.StoredSize());
+  PrintStage(Report(), "  saving...", timer);
+  Report() << std::endl;
+  PrintHeaderReport(m_header, Report());
+  PrintSizeReport(m_average.StoredSize(), m_base.StoredSize(), m_coeff.StoredSize(), Report());
   return kSuccess;
 }
 

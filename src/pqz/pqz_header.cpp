@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "foundation/small_helpers.h"
 #include "pqz/encoding_parameters.h"
 #include "pqz/little_endian.h"
 
@@ -10,8 +11,6 @@ namespace orvane {
 namespace {
 
 constexpr std::uint64_t kMaxCount = std::numeric_limits<std::uint32_t>::max();
-
-std::uint64_t CeilDiv(std::uint64_t a, std::uint64_t b) { return a / b + (a % b != 0 ? 1 : 0); }
 
 // Byte offsets of the header fields.
 enum Offset : std::size_t {
@@ -36,8 +35,8 @@ PatchGrid GridOf(const PqzHeader& h) {
   if (h.ImageWidth <= 0 || h.ImageHeight <= 0 || h.PatchWidth <= 0 || h.PatchHeight <= 0) {
     return {};
   }
-  const std::uint64_t columns = CeilDiv(h.ImageWidth, h.PatchWidth);
-  const std::uint64_t rows = CeilDiv(h.ImageHeight, h.PatchHeight);
+  const std::uint64_t columns = CeilDiv<std::uint64_t>(h.ImageWidth, h.PatchWidth);
+  const std::uint64_t rows = CeilDiv<std::uint64_t>(h.ImageHeight, h.PatchHeight);
   const std::uint64_t patches = columns * rows;
   const std::uint64_t pixels =
       static_cast<std::uint64_t>(h.PatchWidth) * static_cast<std::uint64_t>(h.PatchHeight);
@@ -51,8 +50,8 @@ ResultCode CheckPqzHeaderSizes(const PqzHeader& h) {
       h.Dimension <= 0) {
     return kInvalidFileType;
   }
-  const std::uint64_t patches =
-      CeilDiv(h.ImageWidth, h.PatchWidth) * CeilDiv(h.ImageHeight, h.PatchHeight);
+  const std::uint64_t patches = CeilDiv<std::uint64_t>(h.ImageWidth, h.PatchWidth) *
+                                CeilDiv<std::uint64_t>(h.ImageHeight, h.PatchHeight);
   // Every factor is below 2^31, so G < 2^62 and 3N < 3 * 2^62 both fit 64 bits.
   const std::uint64_t patchLength =
       3 * static_cast<std::uint64_t>(h.PatchWidth) * static_cast<std::uint64_t>(h.PatchHeight);
@@ -147,29 +146,30 @@ ResultCode ProbePqzFile(const std::string& path, std::uint16_t* iterationFlag) {
   return code;
 }
 
-void PrintHeaderReport(const PqzHeader& h) {
-  std::printf("[Header]\n");
-  std::printf("  File Type = %d\n", h.FileType);
-  std::printf("  ColorSpace = %d\n", h.ColorSpace);
-  std::printf("  Image = (%d, %d)\n", h.ImageWidth, h.ImageHeight);
-  std::printf("  Patch = (%d, %d)\n", h.PatchWidth, h.PatchHeight);
-  std::printf("  Dimension = %d\n", h.Dimension);
-  std::printf("  OffSet - Average = %d,", h.AverageOffset);
-  std::printf(" Base = %d,", h.BaseOffset);
-  std::printf(" Coeff = %d\n", h.CoeffOffset);
-  std::printf("\n");
+void PrintHeaderReport(const PqzHeader& h, ReportSink& sink) {
+  ReportPrintf(sink, "[Header]\n");
+  ReportPrintf(sink, "  File Type = %d\n", h.FileType);
+  ReportPrintf(sink, "  ColorSpace = %d\n", h.ColorSpace);
+  ReportPrintf(sink, "  Image = (%d, %d)\n", h.ImageWidth, h.ImageHeight);
+  ReportPrintf(sink, "  Patch = (%d, %d)\n", h.PatchWidth, h.PatchHeight);
+  ReportPrintf(sink, "  Dimension = %d\n", h.Dimension);
+  ReportPrintf(sink, "  OffSet - Average = %d,", h.AverageOffset);
+  ReportPrintf(sink, " Base = %d,", h.BaseOffset);
+  ReportPrintf(sink, " Coeff = %d\n", h.CoeffOffset);
+  ReportPrintf(sink, "\n");
 }
 
-void PrintSizeReport(std::uint32_t average, std::uint32_t base, std::uint32_t coeff) {
+void PrintSizeReport(std::uint32_t average, std::uint32_t base, std::uint32_t coeff,
+                     ReportSink& sink) {
   // The report prints the sizes as the int32 fields they are stored in.
   const auto asInt = [](std::uint64_t v) {
     return static_cast<int>(static_cast<std::uint32_t>(v));
   };
-  std::printf("[File Size]\n");
-  std::printf("  Ave = %d,", asInt(average));
-  std::printf(" Base = %d,", asInt(base));
-  std::printf(" Coeff = %d,", asInt(coeff));
-  std::printf(" Total = %d\n\n", asInt(std::uint64_t{average} + base + coeff));
+  ReportPrintf(sink, "[File Size]\n");
+  ReportPrintf(sink, "  Ave = %d,", asInt(average));
+  ReportPrintf(sink, " Base = %d,", asInt(base));
+  ReportPrintf(sink, " Coeff = %d,", asInt(coeff));
+  ReportPrintf(sink, " Total = %d\n\n", asInt(std::uint64_t{average} + base + coeff));
 }
 
 }  // namespace orvane

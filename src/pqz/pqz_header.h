@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "foundation/report_sink.h"
 #include "foundation/result_code.h"
 
 namespace orvane {
@@ -76,10 +77,11 @@ ResultCode FillPqzHeader(const EncodingParameters& parameters, std::int32_t imag
 /// The file is closed before returning.
 ResultCode ProbePqzFile(const std::string& path, std::uint16_t* iterationFlag);
 
-/// Prints the "[Header]" report on standard output.
-void PrintHeaderReport(const PqzHeader& header);
+/// Prints the "[Header]" report to `sink` (standard output by default).
+void PrintHeaderReport(const PqzHeader& header, ReportSink& sink = DefaultReportSink());
 
 /// Prints the "[File Size]" report of the three stored section sizes and their sum.
-void PrintSizeReport(std::uint32_t average, std::uint32_t base, std::uint32_t coeff);
+void PrintSizeReport(std::uint32_t average, std::uint32_t base, std::uint32_t coeff,
+                     ReportSink& sink = DefaultReportSink());
 
 }  // namespace orvane

@@ -84,14 +84,14 @@ inline bool TruncateToInteger(double value, std::int64_t& out) {
   return true;
 }
 
-/// Walks one matrix row into run/size symbols, calling `emit(symbol, extraBits, extraSize)`
+/// Walks one matrix row into run/size symbols, calling `emitSymbol(symbol, extraBits, extraSize)`
 /// for each (extraSize 0 for EOB and ZRL). Values are truncated toward zero. A run of zeros
 /// that reaches the end of the row becomes one EOB; a row ending in a non-zero value has no
 /// EOB. 22 when a value is not finite or its magnitude needs more than P bits (it would be
-/// read back as another symbol); otherwise the first failure of `emit`.
+/// read back as another symbol); otherwise the first failure of `emitSymbol`.
 template <typename Emit>
 ResultCode CodeRow(const double* row, std::uint32_t columns, const RunSizeAlphabet& alphabet,
-                   Emit&& emit) {
+                   Emit&& emitSymbol) {
   const std::uint32_t maxRun = alphabet.MaxZeroRun();
   std::uint32_t run = 0;
   for (std::uint32_t j = 0; j < columns; ++j) {
@@ -99,7 +99,8 @@ ResultCode CodeRow(const double* row, std::uint32_t columns, const RunSizeAlphab
     if (!TruncateToInteger(row[j], n)) return kInvalidValues;
     if (n == 0) {
       if (j + 1 == columns) {
-        if (const ResultCode code = emit(RunSizeAlphabet::EndOfRow(), 0u, 0); code != kSuccess) {
+        if (const ResultCode code = emitSymbol(RunSizeAlphabet::EndOfRow(), 0u, 0);
+            code != kSuccess) {
           return code;
         }
         run = 0;
@@ -112,7 +113,8 @@ ResultCode CodeRow(const double* row, std::uint32_t columns, const RunSizeAlphab
     const int size = BitLength(magnitude);
     if (size > alphabet.Precision()) return kInvalidValues;
     while (run >= maxRun) {
-      if (const ResultCode code = emit(alphabet.ZeroRun(), 0u, 0); code != kSuccess) return code;
+      if (const ResultCode code = emitSymbol(alphabet.ZeroRun(), 0u, 0); code != kSuccess)
+        return code;
       run -= maxRun;
     }
     // Negative values are sent as n - 1 in size-bit two's complement, so that their top
@@ -120,7 +122,7 @@ ResultCode CodeRow(const double* row, std::uint32_t columns, const RunSizeAlphab
     const std::uint64_t pattern = static_cast<std::uint64_t>(n > 0 ? n : n - 1);
     const std::uint32_t extra =
         static_cast<std::uint32_t>(pattern & ((std::uint64_t{1} << size) - 1));
-    if (const ResultCode code = emit(alphabet.ValueSymbol(run, size), extra, size);
+    if (const ResultCode code = emitSymbol(alphabet.ValueSymbol(run, size), extra, size);
         code != kSuccess) {
       return code;
     }

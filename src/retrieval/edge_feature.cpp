@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "foundation/matrix_exception.h"
 #include "pqz/pqz_header.h"
@@ -110,22 +111,38 @@ double EdgeFeature::GreedyBaseMatch(Tarn::Matrix<double>& m) const {
   const std::uint32_t columns = m.Columns();
   const std::uint32_t k = Limited(std::min(rows, columns), m_nMaxBases);
   if (k == 0) return 0.0;
+  // The pick of step e is the first maximum of the block e..K-1 in row-major order. Each row
+  // keeps its own first maximum over the block's columns, so a pick compares K - e row
+  // maxima instead of (K - e)^2 values; a step changes only row h, column g and drops row and
+  // column e, so only rows whose maximum sat in column e or g are searched again.
+  std::vector<double> row_max(k);
+  std::vector<std::uint32_t> row_arg(k);
+  const auto search_row = [&](std::uint32_t r, std::uint32_t from) {
+    const double* row = m.Row(r);
+    double best = row[from];
+    std::uint32_t arg = from;
+    for (std::uint32_t c = from + 1; c < k; ++c) {
+      if (row[c] > best) {
+        best = row[c];
+        arg = c;
+      }
+    }
+    row_max[r] = best;
+    row_arg[r] = arg;
+  };
+  for (std::uint32_t r = 0; r < k; ++r) search_row(r, 0);
   double num = 0.0;
   double den = 0.0;
   for (std::uint32_t e = 0; e < k; ++e) {
     std::uint32_t h = e;
-    std::uint32_t g = e;
-    double best = m(e, e);
-    for (std::uint32_t r = e; r < k; ++r) {
-      const double* row = m.Row(r);
-      for (std::uint32_t c = e; c < k; ++c) {
-        if (row[c] > best) {
-          best = row[c];
-          h = r;
-          g = c;
-        }
+    double best = row_max[e];
+    for (std::uint32_t r = e + 1; r < k; ++r) {
+      if (row_max[r] > best) {
+        best = row_max[r];
+        h = r;
       }
     }
+    const std::uint32_t g = row_arg[h];
     const double weight = static_cast<double>(k - e);
     num += weight * best;
     den += weight;
@@ -134,6 +151,20 @@ double EdgeFeature::GreedyBaseMatch(Tarn::Matrix<double>& m) const {
     if (h != e) std::copy(m.Row(e), m.Row(e) + columns, m.Row(h));
     if (g != e) {
       for (std::uint32_t r = 0; r < rows; ++r) m(r, g) = m(r, e);
+    }
+    const std::uint32_t from = e + 1;
+    if (from >= k) break;
+    for (std::uint32_t r = from; r < k; ++r) {
+      if (r == h || row_arg[r] == e || row_arg[r] == g) {
+        search_row(r, from);
+        continue;
+      }
+      // Only the value in column g changed in this row (g > e here, as row_arg[r] != g).
+      const double v = m(r, g);
+      if (v > row_max[r] || (v == row_max[r] && g < row_arg[r])) {
+        row_max[r] = v;
+        row_arg[r] = g;
+      }
     }
   }
   return num / den;

@@ -1,7 +1,13 @@
 #include "retrieval/retrieval_search.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <new>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "imaging/image_ex.h"
 #include "pqz/pqz_header.h"
@@ -21,6 +27,112 @@ bool NamedLikePqz(const std::string& name) {
 }
 
 }  // namespace
+
+unsigned RetrievalSearch::ThreadCount(std::size_t candidates) const {
+  unsigned threads = m_nThreads != 0 ? m_nThreads : std::thread::hardware_concurrency();
+  if (threads == 0) threads = 1;
+  return static_cast<unsigned>(std::min<std::size_t>(threads, candidates));
+}
+
+bool RetrievalSearch::ScoreInParallel(std::size_t count,
+                                      const std::function<void(std::size_t)>& score) const {
+  // The calling thread reports step j and only then releases candidate j to the scorers, so
+  // that the progress steps come in order, each before its file is read, and a cancelled
+  // step is never scored. Helper threads take released candidates in order; the calling
+  // thread scores too whenever it is more than a few candidates ahead of them.
+  const unsigned threads = ThreadCount(count);
+  std::mutex mutex;
+  std::condition_variable released_cv;
+  std::size_t released = 0, next = 0, done = 0;
+  bool stop = false;
+  // Takes the next released candidate; false when there is none (and, with `wait`, none
+  // will come).
+  const auto take = [&](std::unique_lock<std::mutex>& lock, bool wait, std::size_t& j) {
+    if (wait) released_cv.wait(lock, [&] { return stop || next < released; });
+    if (stop || next >= released) return false;
+    j = next++;
+    return true;
+  };
+  const auto finish = [&](std::unique_lock<std::mutex>& lock) {
+    ++done;
+    if (done == released) released_cv.notify_all();
+    (void)lock;
+  };
+  std::exception_ptr failure;
+  const auto run = [&](std::size_t j) {
+    try {
+      score(j);
+    } catch (...) {
+      std::lock_guard<std::mutex> guard(mutex);
+      if (!failure) failure = std::current_exception();
+    }
+  };
+  std::vector<std::thread> helpers;
+  const auto stop_helpers = [&] {
+    {
+      std::lock_guard<std::mutex> guard(mutex);
+      stop = true;
+    }
+    released_cv.notify_all();
+    for (std::thread& t : helpers) t.join();
+  };
+  try {
+    for (unsigned t = 1; t < threads; ++t) {
+      helpers.emplace_back([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        std::size_t j;
+        while (take(lock, true, j)) {
+          lock.unlock();
+          run(j);
+          lock.lock();
+          finish(lock);
+        }
+      });
+    }
+  } catch (...) {
+    stop_helpers();
+    throw;
+  }
+  // With helpers the calling thread lets them have up to two candidates each before it
+  // scores one itself; alone it scores every candidate as soon as it is released.
+  const std::size_t ahead = threads > 1 ? 2 * static_cast<std::size_t>(threads) : 0;
+  bool canceled = false;
+  try {
+    for (std::size_t j = 0; j < count; ++j) {
+      if (!Report(SearchPhase::kCalculating, j, count)) {
+        canceled = true;
+        break;
+      }
+      std::unique_lock<std::mutex> lock(mutex);
+      ++released;
+      released_cv.notify_one();
+      std::size_t k;
+      while (released - done > ahead && take(lock, false, k)) {
+        lock.unlock();
+        run(k);
+        lock.lock();
+        finish(lock);
+      }
+    }
+    if (!canceled) {
+      std::unique_lock<std::mutex> lock(mutex);
+      std::size_t k;
+      while (take(lock, false, k)) {
+        lock.unlock();
+        run(k);
+        lock.lock();
+        finish(lock);
+      }
+      released_cv.wait(lock, [&] { return done == released; });
+    }
+  } catch (...) {
+    stop_helpers();
+    throw;
+  }
+  stop_helpers();
+  if (failure) std::rethrow_exception(failure);
+  return !canceled;
+}
 
 std::optional<std::uint16_t> RetrievalSearch::TypeOf(const FileRecord& record) {
   if (record.m_nType != TYPE_NOT_LOADED) return record.m_nType;
@@ -57,13 +169,13 @@ ResultCode RetrievalSearch::Run(const std::string& queryPath, std::uint16_t quer
       return kReadFailed;
     }
     const std::size_t count = candidates.size();
-    for (std::size_t j = 0; j < count; ++j) {
-      if (!Report(SearchPhase::kCalculating, j, count)) return kCanceled;
+    const auto score = [&](std::size_t j) {
       FileRecord& candidate = candidates[j];
       const double colorSimilarity = color.Similarity(candidate.m_strPath);
       const double edgeSimilarity = edge.Similarity(candidate.m_strPath);
       ScoreRecord(candidate, edgeSimilarity, colorSimilarity, weight);
-    }
+    };
+    if (!ScoreInParallel(count, score)) return kCanceled;
 
     // Replacing.
     RankRecords(candidates);

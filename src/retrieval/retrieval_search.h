@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,7 +25,12 @@ class RetrievalSearch {
       : m_nFeature(feature), m_nColorWeight(colorWeight) {}
 
   /// Receives the progress of every phase step; returning false cancels the search there.
+  /// It is always called on the thread that runs the search.
   void SetProgress(SearchProgress progress) { m_progress = std::move(progress); }
+
+  /// Threads that score candidates, the calling one included; 0 (the default) uses one per
+  /// processor core. The ranking does not depend on it.
+  void SetThreads(unsigned threads) { m_nThreads = threads; }
 
   /// Searches `records` for files like the query at `queryPath`, whose image type code (its
   /// header's IterationFlag) is `queryType`.
@@ -48,12 +54,20 @@ class RetrievalSearch {
   // file named like a PQZ file. Empty for records the loading phase skips.
   static std::optional<std::uint16_t> TypeOf(const FileRecord& record);
 
+  // Threads to score `candidates` candidates with.
+  unsigned ThreadCount(std::size_t candidates) const;
+  // Reports every step of the calculating phase and calls `score` for candidate 0..count-1,
+  // on this thread and on helper threads. False when the progress asked to stop; candidates
+  // from the stopping step on are not scored then. An exception of `score` is passed on.
+  bool ScoreInParallel(std::size_t count, const std::function<void(std::size_t)>& score) const;
+
   bool Report(SearchPhase phase, std::size_t index, std::size_t count) const {
     return !m_progress || m_progress(phase, index, count);
   }
 
   std::int32_t m_nFeature;
   std::int32_t m_nColorWeight;
+  unsigned m_nThreads = 0;
   SearchProgress m_progress;
 };
 

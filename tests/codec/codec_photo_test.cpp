@@ -1,6 +1,9 @@
 // Encode then decode of the photo fixtures in every colour space and with both learning
 // methods: the PSNR each reached when these tests were written is held as a floor.
+#include <cstdint>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -82,6 +85,55 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, CodecPhotoTest,
                                          PhotoCase{"chelsea.png", kColorSpaceRgb, 100, 45.81},
                                          PhotoCase{"rocket.png", kColorSpaceYcc, 100, 42.58}),
                          [](const auto& info) { return CaseName(info.param); });
+
+// The files of natural photos must stay byte for byte what they were before large bases were
+// given a real quantisation scale: their bases never exceed the limit, so nothing may change.
+// The checksums (64-bit FNV-1a of the whole file) are of files written before that change. A
+// change of the numerics that moves a single rounding (summation order in the products, say)
+// also shows here; such a change must be deliberate, and then the checksums are renewed.
+struct ChecksumCase {
+  const char* photo;
+  std::uint32_t iterations;  // 0: PCA; 100: what "pqz encode --method ica" runs
+  std::uint64_t fnv1a;
+  std::size_t size;
+};
+
+std::uint64_t Fnv1a(const std::vector<std::uint8_t>& bytes) {
+  std::uint64_t hash = 0xcbf29ce484222325u;
+  for (const std::uint8_t b : bytes) hash = (hash ^ b) * 0x100000001b3u;
+  return hash;
+}
+
+class CodecPhotoBytesTest : public testing::TestWithParam<ChecksumCase> {};
+
+TEST_P(CodecPhotoBytesTest, PhotoFilesKeepTheirBytes) {
+  const ChecksumCase& c = GetParam();
+  CImageEx original;
+  ASSERT_TRUE(LoadImageFile(original, std::string(ORVANE_TEST_DATA_DIR) + "/photos/" + c.photo));
+  EncodingParameters p;
+  p.Learning.MaxIterations = c.iterations;
+  ScopedTempDir dir;
+  const std::string path = (dir.Path() / "photo.pqz").string();
+  std::ostringstream report;
+  PqzCodec encoder;
+  encoder.SetReportSink(report);
+  ASSERT_EQ(encoder.SetParameters(p.Common, p.Learning, p.Compression), kSuccess);
+  ASSERT_EQ(encoder.Encode(path, original), kSuccess);
+  const std::vector<std::uint8_t> bytes = codec_test::ReadAll(path);
+  EXPECT_EQ(bytes.size(), c.size);
+  EXPECT_EQ(Fnv1a(bytes), c.fnv1a);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, CodecPhotoBytesTest,
+    testing::Values(ChecksumCase{"chelsea.png", 0, 0xb012995fd1a81d2bu, 40932},
+                    ChecksumCase{"chelsea.png", 100, 0xd11b129904f9b581u, 43110},
+                    ChecksumCase{"coffee.png", 0, 0x35f70515066e4a8au, 47244},
+                    ChecksumCase{"coffee.png", 100, 0x496da7d6d14ed199u, 48511}),
+    [](const auto& info) {
+      const std::string photo = info.param.photo;
+      return photo.substr(0, photo.find('.')) + (info.param.iterations ? "Ica" : "Pca");
+    });
 
 }  // namespace
 }  // namespace orvane

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -197,6 +198,31 @@ TEST_F(CodecToolTest, MissingConfigFileIsRefusedWith8) {
   EXPECT_EQ(r.exitCode, 8);
   EXPECT_EQ(r.err, "Cannot open file.\n");
   EXPECT_FALSE(std::filesystem::exists(pqz));
+}
+
+// A folder or a file without read permission is no configuration either. (Permissions do not
+// bind the superuser, so that case is only checked when the file really cannot be read.)
+TEST_F(CodecToolTest, ConfigFolderOrUnreadableConfigIsRefusedWith8) {
+  const std::filesystem::path folder = PathOf("config.d");
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
+  const std::filesystem::path locked = PathOf("locked.ini");
+  const std::string text = "[Common]\nColorSpace=RGB\n";
+  ASSERT_TRUE(WriteAll(locked.string(), std::vector<std::uint8_t>(text.begin(), text.end())));
+  std::filesystem::permissions(locked, std::filesystem::perms::none);
+  std::vector<std::filesystem::path> configs = {folder};
+  if (std::FILE* probe = std::fopen(locked.c_str(), "rb")) {
+    std::fclose(probe);
+  } else {
+    configs.push_back(locked);
+  }
+  for (const std::filesystem::path& config : configs) {
+    const std::filesystem::path pqz = PathOf("x.pqz");
+    const ToolRun r =
+        Pqz({"encode", QString::fromStdString(kPhoto), Q(pqz), "--config", Q(config)});
+    EXPECT_EQ(r.exitCode, 8) << config;
+    EXPECT_EQ(r.err, "Cannot open file.\n");
+    EXPECT_FALSE(std::filesystem::exists(pqz));
+  }
 }
 
 TEST_F(CodecToolTest, ConfigThatLacksKeysIsRefusedWith10AndWritesNothing) {

@@ -1,11 +1,14 @@
 #include "foundation/matrix.h"
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
 #include <tuple>
+
+#include <gtest/gtest.h>
+
+#include "foundation/product_kernels.h"
 
 namespace Tarn {
 namespace {
@@ -68,27 +71,114 @@ TEST(Matrix, ZeroInnerDimensionGivesZeroProduct) {
   for (std::uint32_t i = 0; i < 6; ++i) EXPECT_EQ(product.Data()[i], 0.0);
 }
 
+using detail::ProductPath;
+
+std::string PathName(ProductPath path) {
+  switch (path) {
+    case ProductPath::kAvx512:
+      return "Avx512";
+    case ProductPath::kAvx2Fma:
+      return "Avx2Fma";
+    case ProductPath::kPortable:
+      break;
+  }
+  return "Portable";
+}
+
+Matrix<double> ProductWith(ProductPath path, const Matrix<double>& a, const Matrix<double>& b) {
+  Matrix<double> c(a.Rows(), b.Columns());
+  const Matrix<double> bt = b.Transpose();
+  detail::MultiplyTransposedWith(path, a.Data(), bt.Data(), c.Data(), a.Rows(), b.Columns(),
+                                 a.Columns());
+  return c;
+}
+
+// Every kernel the processor can run, on shapes that leave partial tiles in each direction,
+// cross the depth and column blocks, or are smaller than one tile.
 class ProductShapes
-    : public ::testing::TestWithParam<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> {};
+    : public ::testing::TestWithParam<
+          std::tuple<ProductPath, std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>>> {};
 
 TEST_P(ProductShapes, MatchesNaiveReference) {
-  const auto [m, k, n] = GetParam();
+  const ProductPath path = std::get<0>(GetParam());
+  if (!detail::ProductPathAvailable(path)) GTEST_SKIP() << "processor lacks " << PathName(path);
+  const auto [m, k, n] = std::get<1>(GetParam());
   const Matrix<double> a = RandomMatrix(m, k, m * 31 + k), b = RandomMatrix(k, n, n * 17 + 5);
-  const Matrix<double> fast = a * b, slow = NaiveProduct(a, b);
+  const Matrix<double> fast = ProductWith(path, a, b), slow = NaiveProduct(a, b);
   ASSERT_EQ(fast.Rows(), m);
   ASSERT_EQ(fast.Columns(), n);
   for (std::uint32_t i = 0; i < fast.Count(); ++i)
-    EXPECT_NEAR(fast.Data()[i], slow.Data()[i], 1e-12 * (k + 1)) << i;
+    ASSERT_NEAR(fast.Data()[i], slow.Data()[i], 1e-12 * (k + 1)) << i;
+  // Without the transposed copy of B the product is the same, value for value.
+  Matrix<double> plain(m, n);
+  detail::MultiplyWith(path, a.Data(), b.Data(), plain.Data(), m, n, k);
+  for (std::uint32_t i = 0; i < plain.Count(); ++i) ASSERT_EQ(plain.Data()[i], fast.Data()[i]);
+  // A band of rows multiplied alone gives exactly the rows of the whole product.
+  if (m > 3) {
+    Matrix<double> band(m - 3, k);
+    std::copy_n(a.Row(3), band.Count(), band.Data());
+    const Matrix<double> part = ProductWith(path, band, b);
+    for (std::uint32_t i = 0; i < part.Count(); ++i) ASSERT_EQ(part.Data()[i], fast.Row(3)[i]);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(AwkwardShapes, ProductShapes,
-                         ::testing::Values(std::make_tuple(1u, 1u, 1u), std::make_tuple(1u, 13u, 1u),
-                                           std::make_tuple(1u, 150u, 7u),
-                                           std::make_tuple(7u, 150u, 1u),
-                                           std::make_tuple(145u, 11u, 3u),
-                                           std::make_tuple(13u, 289u, 146u),
-                                           std::make_tuple(300u, 96u, 5u),
-                                           std::make_tuple(2u, 2u, 2u)));
+std::string ShapeName(const ::testing::TestParamInfo<ProductShapes::ParamType>& info) {
+  const auto& shape = std::get<1>(info.param);
+  return PathName(std::get<0>(info.param)) + "_" + std::to_string(std::get<0>(shape)) + "x" +
+         std::to_string(std::get<1>(shape)) + "x" + std::to_string(std::get<2>(shape));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AwkwardShapes, ProductShapes,
+    ::testing::Combine(
+        ::testing::Values(ProductPath::kPortable, ProductPath::kAvx2Fma, ProductPath::kAvx512),
+        ::testing::Values(std::make_tuple(1u, 1u, 1u), std::make_tuple(1u, 13u, 1u),
+                          std::make_tuple(1u, 150u, 7u), std::make_tuple(7u, 150u, 1u),
+                          std::make_tuple(145u, 11u, 3u), std::make_tuple(13u, 289u, 146u),
+                          std::make_tuple(300u, 96u, 5u), std::make_tuple(2u, 2u, 2u),
+                          std::make_tuple(49u, 600u, 217u), std::make_tuple(25u, 7u, 409u))),
+    ShapeName);
+
+// xᵀx on every path: exactly symmetric and equal to the plain sums, for heights that leave
+// partial depth blocks and widths that leave partial tiles.
+TEST(Matrix, GramProductMatchesNaiveOnEveryPath) {
+  for (const ProductPath path :
+       {ProductPath::kPortable, ProductPath::kAvx2Fma, ProductPath::kAvx512}) {
+    if (!detail::ProductPathAvailable(path)) continue;
+    for (const auto& [rows, d] : {std::pair{1u, 1u}, std::pair{7u, 13u}, std::pair{300u, 50u},
+                                  std::pair{530u, 192u}, std::pair{5u, 217u}}) {
+      const Matrix<double> x = RandomMatrix(rows, d, rows + 3 * d);
+      Matrix<double> gram(d, d);
+      detail::GramProductWith(path, x.Data(), rows, d, gram.Data());
+      const Matrix<double> slow = NaiveProduct(x.Transpose(), x);
+      for (std::uint32_t i = 0; i < d; ++i)
+        for (std::uint32_t j = 0; j < d; ++j) {
+          ASSERT_EQ(gram(i, j), gram(j, i)) << PathName(path);
+          ASSERT_NEAR(gram(i, j), slow(i, j), 1e-12 * (rows + 1)) << PathName(path);
+        }
+    }
+  }
+}
+
+TEST(Matrix, ParallelProductGivesTheSameValues) {
+  for (const auto& [m, k, n] :
+       {std::tuple{1000u, 96u, 192u}, std::tuple{131u, 20u, 7u}, std::tuple{3u, 5u, 2u}}) {
+    const Matrix<double> a = RandomMatrix(m, k, m), b = RandomMatrix(k, n, n);
+    const Matrix<double> bt = b.Transpose();
+    Matrix<double> one(m, n), many(m, n);
+    detail::MultiplyTransposed(a.Data(), bt.Data(), one.Data(), m, n, k);
+    for (const unsigned threads : {0u, 2u, 3u, 7u}) {
+      many.Fill(-1);
+      detail::MultiplyTransposedParallel(a.Data(), bt.Data(), many.Data(), m, n, k, threads);
+      for (std::uint32_t i = 0; i < one.Count(); ++i) ASSERT_EQ(many.Data()[i], one.Data()[i]);
+    }
+  }
+}
+
+TEST(Matrix, BestProductPathIsAvailable) {
+  EXPECT_TRUE(detail::ProductPathAvailable(detail::BestProductPath()));
+  EXPECT_TRUE(detail::ProductPathAvailable(ProductPath::kPortable));
+}
 
 TEST(Matrix, ProductIsDeterministic) {
   const Matrix<double> a = RandomMatrix(157, 193, 8), b = RandomMatrix(193, 97, 9);

@@ -213,7 +213,21 @@ TEST(LoadImageFile, TurnsPhotosUprightByTheirExifOrientation) {
   EXPECT_LT(image.GetPixel(8, 25) & 0xFF, 50u);
 }
 
-TEST(LoadImageFile, LoadsPicturesAboveQtsDefaultAllocationLimit) {
+// Qt's reader budget is process-wide, so a load must leave it to the program.
+TEST(LoadImageFile, LeavesTheReaderAllocationLimitAlone) {
+  const int before = QImageReader::allocationLimit();
+  CImageEx image;
+  ASSERT_TRUE(LoadImageFile(image, std::string(ORVANE_TEST_DATA_DIR) + "/photos/chelsea.png"));
+  EXPECT_EQ(QImageReader::allocationLimit(), before);
+}
+
+TEST(LoadImageFile, LoadsPicturesAboveQtsDefaultAllocationLimitOnceTheProgramRaisedIt) {
+  const int before = QImageReader::allocationLimit();
+  SetImageReaderAllocationLimit();  // as the programs do at start
+  struct Restore {
+    int limit;
+    ~Restore() { QImageReader::setAllocationLimit(limit); }
+  } restore{before};
   // 6400 x 6000 at 32 bits is 147 MB, above the 128 MB that Qt allows by default.
   QImage picture(6400, 6000, QImage::Format_RGB32);
   ASSERT_FALSE(picture.isNull());

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,9 @@ using testing_support::RandomOrthogonal;
 using testing_support::Transposed;
 using Matrix = Tarn::Matrix<double>;
 
-LearningParameters Parameters(std::uint32_t dimension, std::uint32_t iterations,
-                              double condition = 1e-4) {
-  LearningParameters p;
+LearnerOptions Parameters(std::uint32_t dimension, std::uint32_t iterations,
+                          double condition = 1e-4) {
+  LearnerOptions p;
   p.DimensionReduction = dimension;
   p.MaxIterations = iterations;
   p.ConversionCondition = condition;
@@ -38,7 +39,7 @@ struct Learned {
   std::string out;
 };
 
-Learned Learn(const Matrix& x, const LearningParameters& parameters) {
+Learned Learn(const Matrix& x, const LearnerOptions& parameters) {
   Learned result;
   BasisLearner learner(parameters);
   ::testing::internal::CaptureStdout();
@@ -101,6 +102,23 @@ TEST(LearnBases, NonConvergingIterationsPrintOneDotEachThenCountPlusOne) {
   const Learned learned = Learn(x, Parameters(4, 5, 0.0));
   EXPECT_EQ(learned.code, kSuccess);
   EXPECT_EQ(learned.out, ".....6\n");
+}
+
+// The progress goes to the caller's sink, and the cancel hook is asked before every step: a
+// learning stopped after two steps gives 29, two dots and no count, and leaves the bases alone.
+TEST(LearnBases, ReportsToTheSinkAndStopsWhenCancelled) {
+  const Matrix x = RandomMatrix(300, 6, 4);
+  std::ostringstream report;
+  int asked = 0;
+  BasisLearner learner(Parameters(4, 50, 0.0), report, [&] { return ++asked > 2; });
+  Matrix bases(1, 1);
+  bases(0, 0) = 7.0;
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(learner.LearnBases(x, bases), kCanceled);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(report.str(), "..");
+  EXPECT_EQ(bases.Rows(), 1u);
+  EXPECT_EQ(bases(0, 0), 7.0);
 }
 
 TEST(LearnBases, ConvergenceInFirstIterationPrintsOneDotAndOne) {

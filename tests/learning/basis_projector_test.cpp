@@ -32,7 +32,8 @@ TEST(SortByNorm, StrongestFirstAndEqualNormsKeepTheirOrder) {
   for (std::uint32_t i = 0; i < 5; ++i) EXPECT_DOUBLE_EQ(norms[i], expected[i]) << i;
 }
 
-// (precision, row, quantised row): the integer scale trunc(L / max) and truncation toward 0.
+// (precision, row, quantised row): the integer scale trunc(L / max), or L / max for a row above
+// L, and truncation toward 0.
 class Quantisation : public ::testing::TestWithParam<
                          std::tuple<std::uint32_t, std::vector<double>, std::vector<double>>> {};
 
@@ -58,6 +59,12 @@ INSTANTIATE_TEST_SUITE_P(
         // A tiny basis still reaches full scale: its factor, 127 · 2^40, exceeds 32 bits.
         std::make_tuple(8u, std::vector<double>{std::ldexp(1.0, -40), -std::ldexp(1.0, -41)},
                         std::vector<double>{127, -63}),
+        // A basis larger than L would get the factor 0 and vanish; the real factor L / max
+        // puts its largest value on ±L instead (L = 63 here, factor 63 / 300 = 0.21).
+        std::make_tuple(7u, std::vector<double>{-300.0, 150.0, 299.0, 4.0},
+                        std::vector<double>{-63, 31, 62, 0}),
+        std::make_tuple(8u, std::vector<double>{1e300, -1e300, 5e299},
+                        std::vector<double>{127, -127, 63}),
         // L = 2^31 − 1 is the largest magnitude a 32-bit value can hold.
         std::make_tuple(32u, std::vector<double>{1.0, -1.0},
                         std::vector<double>{2147483647.0, -2147483647.0})));

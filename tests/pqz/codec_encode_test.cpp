@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "codec_test_files.h"
 #include "console_lines.h"
@@ -381,6 +383,99 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTrip{"PerBasisSteps", 0, 0, 24, 45.7, 8, 8, 4, 1},
                     RoundTrip{"BasesWithPrecisionBit", 0, 0, 96, 46.0, 8, 8, 1, 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Black and white stripes four pixels wide: every 8 x 8 patch is the same, so the covariance
+// has rank one and its one basis is far larger than the quantisation limit. The basis must
+// survive quantisation (its largest value becomes the limit) and the eigen solver must settle
+// the zero eigenvalues without giving up.
+TEST_F(CodecEncodeTest, HighContrastStripesRoundTripWithTheDefaults) {
+  for (const bool vertical : {true, false}) {
+    const CImageEx image = MakeImage(64, 48, [&](int x, int y) {
+      const int band = (vertical ? x : y) / 4;
+      return band % 2 == 0 ? Rgb(0, 0, 0) : Rgb(255, 255, 255);
+    });
+    const std::string path = PathOf("stripes.pqz");
+    const Encoded e = EncodeWith(Defaults(), image, path);
+    ASSERT_EQ(e.rc, kSuccess);
+    EXPECT_THAT(e.out, testing::Not(testing::HasSubstr("Too many iterations"))) << e.out;
+    CImageEx decoded;
+    ASSERT_EQ(DecodeQuietly(decoded, path), kSuccess);
+    const double psnr = Psnr(image, decoded);
+    RecordProperty(vertical ? "psnr_vertical" : "psnr_horizontal", std::to_string(psnr));
+    EXPECT_GE(psnr, 30.0) << (vertical ? "vertical" : "horizontal");
+  }
+}
+
+// Every line of an encode, the parameter report included, goes to the sink the caller gave;
+// nothing reaches standard output, so jobs on other threads cannot interleave with it.
+TEST_F(CodecEncodeTest, ReportsGoToTheCallersSinkOnly) {
+  EncodingParameters p = Defaults();
+  p.Learning.MaxIterations = 3;
+  p.Learning.DimensionReduction = 12;
+  p.Learning.ConversionCondition = 0.0;  // never met: exactly three steps
+  std::ostringstream report;
+  PqzCodec codec;
+  codec.SetReportSink(report);
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(codec.SetParameters(p.Common, p.Learning, p.Compression), kSuccess);
+  const ResultCode rc = codec.Encode(PathOf("sink.pqz"), TexturedImage(32, 24));
+  const std::string out = testing::internal::GetCapturedStdout();
+  ASSERT_EQ(rc, kSuccess);
+  EXPECT_EQ(out, "");
+  const std::string text = report.str();
+  EXPECT_EQ(text.rfind("[Common Parameters]\n", 0), 0u) << text;
+  EXPECT_THAT(text, testing::HasSubstr("\n...4\n  set bases..."));
+  EXPECT_THAT(text, testing::HasSubstr("[File Size]\n"));
+}
+
+// A cancel hook is asked between the stages and the learning steps; a cancelled encode gives 29
+// and leaves neither a file nor a temporary one, and an earlier file stays as it was.
+TEST_F(CodecEncodeTest, CancelledEncodeGives29AndLeavesNothing) {
+  EncodingParameters p = Defaults();
+  p.Learning.MaxIterations = 50;
+  p.Learning.ConversionCondition = 0.0;  // never met: every step asks the hook
+  for (const int allowed : {0, 1, 2, 5, 10, 40}) {
+    const std::string path = PathOf("cancel.pqz");
+    ASSERT_TRUE(codec_test::WriteAll(path, std::vector<std::uint8_t>(10, 0xAB)));
+    int asked = 0;
+    PqzCodec codec;
+    std::ostringstream report;
+    codec.SetReportSink(report);
+    codec.SetCancelHook([&] { return ++asked > allowed; });
+    ASSERT_EQ(codec.SetParameters(p.Common, p.Learning, p.Compression), kSuccess);
+    EXPECT_EQ(codec.Encode(path, TexturedImage(32, 24)), kCanceled) << allowed;
+    EXPECT_EQ(ReadAll(path), std::vector<std::uint8_t>(10, 0xAB));
+    EXPECT_EQ(Entries(m_dir.Path()), std::vector<std::string>{"cancel.pqz"});
+  }
+}
+
+// The encoder changes no process-wide state: the umask stays, a new file gets the permissions
+// the umask leaves, and a file it replaces keeps its own.
+TEST_F(CodecEncodeTest, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode) {
+  const mode_t previous = ::umask(027);
+  struct RestoreUmask {
+    mode_t mask;
+    ~RestoreUmask() { ::umask(mask); }
+  } restore{previous};
+  const auto modeOf = [](const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+  };
+
+  const std::string fresh = PathOf("fresh.pqz");
+  ASSERT_EQ(EncodeWith(Defaults(), TexturedImage(16, 16), fresh).rc, kSuccess);
+  EXPECT_EQ(modeOf(fresh), 0640u);
+
+  const std::string kept = PathOf("kept.pqz");
+  ASSERT_TRUE(codec_test::WriteAll(kept, std::vector<std::uint8_t>(10, 0)));
+  ASSERT_EQ(::chmod(kept.c_str(), 0604), 0);
+  ASSERT_EQ(EncodeWith(Defaults(), TexturedImage(16, 16), kept).rc, kSuccess);
+  EXPECT_EQ(modeOf(kept), 0604u);
+
+  const mode_t now = ::umask(027);
+  EXPECT_EQ(now, 027u);
+}
 
 }  // namespace
 }  // namespace orvane

@@ -234,6 +234,114 @@ TEST(HuffmanDecoder, PassesOnTheEndOfTheBuffer) {
   EXPECT_EQ(decoder.Decode(stream, symbol), kOutOfRange);
 }
 
+// The first-level table must give exactly what the canonical walk gives, for short and
+// long code words, for bits that match no code word, and in the last bytes of the buffer,
+// where decoding falls back to the walk.
+TEST(HuffmanDecoder, TableDecodingMatchesTheCanonicalWalk) {
+  // One code of every length from 1 to 15 and two of 16 less one: the all-ones word of 16
+  // bits matches nothing.
+  std::vector<std::uint32_t> bits(17, 1);
+  bits[0] = 0;
+  std::vector<std::uint32_t> huffval;
+  for (std::uint32_t s = 0; s < 16; ++s) huffval.push_back(100 + 3 * s);
+  HuffmanDecoder decoder;
+  ASSERT_EQ(decoder.Build(bits, huffval), kSuccess);
+  std::mt19937 rng(5);
+  for (int trial = 0; trial < 40; ++trial) {
+    // Runs of ones reach the long codes; a few streams end in ones, the invalid word.
+    std::vector<std::uint8_t> payload(300);
+    for (auto& b : payload) b = static_cast<std::uint8_t>(rng() % 4 == 0 ? rng() : 0xFF);
+    BitStream fast, slow;
+    ASSERT_EQ(fast.Assign(payload.data(), payload.size()), kSuccess);
+    ASSERT_EQ(slow.Assign(payload.data(), payload.size()), kSuccess);
+    // Half the trials start just before the end of the buffer.
+    if (trial % 2 == 1) {
+      const std::uint64_t start = fast.Capacity() * 8 - 200 - static_cast<std::uint64_t>(trial);
+      ASSERT_EQ(fast.Skip(start), kSuccess);
+      ASSERT_EQ(slow.Skip(start), kSuccess);
+    }
+    for (int n = 0; n < 400; ++n) {
+      std::uint32_t a = 0, b = 0;
+      const ResultCode ca = decoder.Decode(fast, a);
+      const ResultCode cb = decoder.DecodeCanonical(slow, b);
+      ASSERT_EQ(ca, cb) << "trial " << trial << " word " << n;
+      if (ca != kSuccess) break;
+      ASSERT_EQ(a, b);
+      ASSERT_EQ(fast.BitPosition(), slow.BitPosition());
+    }
+  }
+}
+
+// The row walk of a section written out with Decode and Interpret, as the reference for
+// DecodeRows.
+ResultCode ReferenceRows(const HuffmanDecoder& decoder, BitStream& stream,
+                         const RunSizeAlphabet& alphabet, std::vector<double>& out,
+                         std::uint32_t rows, std::uint32_t columns) {
+  using Kind = RunSizeSymbol::Kind;
+  for (std::uint32_t r = 0; r < rows; ++r) {
+    double* row = out.data() + r * columns;
+    std::uint32_t e = 0;
+    while (e < columns) {
+      std::uint32_t symbol;
+      if (const ResultCode code = decoder.Decode(stream, symbol); code != kSuccess) return code;
+      const RunSizeSymbol s = alphabet.Interpret(symbol);
+      if (s.kind == Kind::kEndOfRow) {
+        std::fill(row + e, row + columns, 0.0);
+        break;
+      }
+      if (s.kind == Kind::kReserved) return kReadFailed;
+      const std::uint32_t room = columns - e;
+      if (s.kind == Kind::kZeroRun ? s.run > room : s.run >= room) return kReadFailed;
+      std::fill(row + e, row + e + s.run, 0.0);
+      e += s.run;
+      if (s.kind == Kind::kValue) {
+        std::uint32_t extra;
+        if (const ResultCode code = stream.Read(s.size, extra); code != kSuccess) return code;
+        row[e++] = static_cast<double>(ExtendValue(extra, s.size));
+      }
+    }
+  }
+  return kSuccess;
+}
+
+// Random streams over a code of every symbol of a small alphabet (P = 5, R = 3): values,
+// runs that pass the row's end, the reserved symbol, long code words, and streams that run
+// into the end of the buffer all give what the symbol-by-symbol walk gives.
+TEST(HuffmanDecoder, DecodeRowsMatchesTheSymbolWalk) {
+  const RunSizeAlphabet alphabet(5, 3);
+  // 18 symbols: lengths 2, 3, 4, ... up to 13 (some long), every symbol once.
+  std::vector<std::uint32_t> bits = {0, 0, 2, 2, 2, 2, 2, 2, 1, 1, 1, 1, 1, 1};
+  std::vector<std::uint32_t> huffval;
+  std::mt19937 rng(7);
+  for (std::uint32_t s = 0; s < alphabet.Size(); ++s) huffval.push_back(s);
+  std::shuffle(huffval.begin(), huffval.end(), rng);
+  HuffmanDecoder decoder;
+  ASSERT_EQ(decoder.Build(bits, huffval), kSuccess);
+  int successes = 0;
+  for (int trial = 0; trial < 200; ++trial) {
+    std::vector<std::uint8_t> payload(64 + rng() % 400);
+    for (auto& b : payload) b = static_cast<std::uint8_t>(rng());
+    const std::uint32_t rows = 1 + rng() % 6, columns = 1 + rng() % 40;
+    BitStream fast, slow;
+    ASSERT_EQ(fast.Assign(payload.data(), payload.size()), kSuccess);
+    ASSERT_EQ(slow.Assign(payload.data(), payload.size()), kSuccess);
+    if (trial % 3 == 2) {
+      const std::uint64_t start = fast.Capacity() * 8 - 1 - rng() % 300;
+      ASSERT_EQ(fast.Skip(start), kSuccess);
+      ASSERT_EQ(slow.Skip(start), kSuccess);
+    }
+    std::vector<double> a(rows * columns, -7.0), b(rows * columns, -7.0);
+    const ResultCode ca = decoder.DecodeRows(fast, alphabet, a.data(), rows, columns);
+    const ResultCode cb = ReferenceRows(decoder, slow, alphabet, b, rows, columns);
+    ASSERT_EQ(ca, cb) << "trial " << trial;
+    if (ca != kSuccess) continue;
+    ++successes;
+    EXPECT_EQ(a, b) << "trial " << trial;
+    EXPECT_EQ(fast.BitPosition(), slow.BitPosition());
+  }
+  EXPECT_GT(successes, 10);
+}
+
 struct BadLists {
   const char* what;
   std::vector<std::uint32_t> bits;

@@ -1,5 +1,6 @@
 #include "pqz/parameter_check.h"
 
+#include <cmath>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -97,6 +98,21 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   kInvalidConfigValue},
         // More bases than a patch has values.
+        // The learning must be able to end, and its threshold must mean something.
+        CheckCase{"IterationsAtTheBoundPass",
+                  [](P& p) { p.Learning.MaxIterations = kMaxLearningIterations; }, kSuccess},
+        CheckCase{"IterationsAboveTheBound",
+                  [](P& p) { p.Learning.MaxIterations = kMaxLearningIterations + 1; },
+                  kInvalidConfigValue},
+        CheckCase{"ConditionNaN",
+                  [](P& p) { p.Learning.ConversionCondition = std::nan(""); },
+                  kInvalidConfigValue},
+        CheckCase{"ConditionInfinite",
+                  [](P& p) { p.Learning.ConversionCondition = HUGE_VAL; }, kInvalidConfigValue},
+        CheckCase{"ConditionNegative",
+                  [](P& p) { p.Learning.ConversionCondition = -1e-4; }, kInvalidConfigValue},
+        CheckCase{"ConditionZeroPasses", [](P& p) { p.Learning.ConversionCondition = 0.0; },
+                  kSuccess},
         CheckCase{"Dimension193For8x8", [](P& p) { p.Learning.DimensionReduction = 193; },
                   kInconsistentParameters},
         CheckCase{"Dimension192For8x8", [](P& p) { p.Learning.DimensionReduction = 192; },

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "decimal_comma_locale.h"
 #include "pqz/parameter_check.h"
 #include "scoped_temp_dir.h"
 
@@ -213,16 +214,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ConditionCase>& info) { return info.param.name; });
 
 TEST(ConversionConditionKey, IgnoresDecimalCommaOfUserLocale) {
-  const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr &&
-      std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") == nullptr) {
-    GTEST_SKIP() << "no locale with a decimal comma installed";
-  }
-  ScopedTempDir dir;
   EncodingParameters record;
-  LoadParametersFrom(dir.WriteFile("config.ini", "[Learning]\nConversionCondition=0.0005\n"),
-                     record.Common, record.Learning, record.Compression);
-  std::setlocale(LC_NUMERIC, saved.c_str());
+  {
+    const test_support::DecimalCommaLocale comma;
+    if (!comma.Active()) GTEST_SKIP() << "no locale with a decimal comma could be had";
+    ScopedTempDir dir;
+    LoadParametersFrom(dir.WriteFile("config.ini", "[Learning]\nConversionCondition=0.0005\n"),
+                       record.Common, record.Learning, record.Compression);
+  }
   EXPECT_EQ(record.Learning.ConversionCondition, 0.0005);
 }
 

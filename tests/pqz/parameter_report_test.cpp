@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "decimal_comma_locale.h"
 #include "pqz/parameter_loader.h"
 #include "scoped_temp_dir.h"
 
@@ -75,13 +76,12 @@ TEST(ParameterReport, ShowsMissingUnsignedValuesAsMinusOne) {
 }
 
 TEST(ParameterReport, KeepsDecimalPointUnderUserLocale) {
-  const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr &&
-      std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") == nullptr) {
-    GTEST_SKIP() << "no locale with a decimal comma installed";
+  std::string report;
+  {
+    const test_support::DecimalCommaLocale comma;
+    if (!comma.Active()) GTEST_SKIP() << "no locale with a decimal comma could be had";
+    report = ReportOf(EncodingParameters{});
   }
-  const std::string report = ReportOf(EncodingParameters{});
-  std::setlocale(LC_NUMERIC, saved.c_str());
   EXPECT_EQ(report, kDefaultReport);
 }
 

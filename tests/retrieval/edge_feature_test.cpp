@@ -1,5 +1,7 @@
 #include "retrieval/edge_feature.h"
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -69,6 +71,46 @@ TEST(GreedyBaseMatch, KIsTheSmallerSideCappedByTheLimit) {
   // A limit of 1 looks at M(0, 0) alone.
   Tarn::Matrix<double> square = Make(2, 2, {0.3, 0.9, 0.9, 0.9});
   EXPECT_DOUBLE_EQ(EdgeFeature(1).GreedyBaseMatch(square), 0.3);
+}
+
+// The matching as a plain search of the whole block at every step: the first maximum in
+// row-major order wins.
+double PlainGreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k) {
+  double num = 0.0, den = 0.0;
+  for (std::uint32_t e = 0; e < k; ++e) {
+    std::uint32_t h = e, g = e;
+    double best = m(e, e);
+    for (std::uint32_t r = e; r < k; ++r)
+      for (std::uint32_t c = e; c < k; ++c)
+        if (m(r, c) > best) {
+          best = m(r, c);
+          h = r;
+          g = c;
+        }
+    num += (k - e) * best;
+    den += k - e;
+    if (h != e) std::copy(m.Row(e), m.Row(e) + m.Columns(), m.Row(h));
+    if (g != e)
+      for (std::uint32_t r = 0; r < m.Rows(); ++r) m(r, g) = m(r, e);
+  }
+  return k == 0 ? 0.0 : num / den;
+}
+
+// Few distinct values make many ties, where the order of the search decides.
+TEST(GreedyBaseMatch, MatchesThePlainSearchOfTheWholeBlock) {
+  std::mt19937 rng(11);
+  for (int trial = 0; trial < 300; ++trial) {
+    const std::uint32_t rows = 1 + rng() % 40, columns = 1 + rng() % 40;
+    const std::uint32_t limit = trial % 3 == 0 ? 1 + rng() % 30 : 0;
+    const int levels = trial % 2 == 0 ? 3 : 1000;
+    Tarn::Matrix<double> m(rows, columns);
+    for (std::uint32_t i = 0; i < m.Count(); ++i) m.Data()[i] = (rng() % levels) / 7.0;
+    Tarn::Matrix<double> plain = m;
+    const std::uint32_t k = std::min({rows, columns, limit == 0 ? rows : limit});
+    const double expected = PlainGreedyMatch(plain, k);
+    ASSERT_EQ(EdgeFeature(limit).GreedyBaseMatch(m), expected) << "trial " << trial;
+    for (std::uint32_t i = 0; i < m.Count(); ++i) ASSERT_EQ(m.Data()[i], plain.Data()[i]);
+  }
 }
 
 TEST(GreedyBaseMatch, NothingToMatchGivesZero) {

@@ -115,6 +115,43 @@ TEST_F(SearchTest, ProgressCountsEveryRecordButTheSkippedOnes) {
   EXPECT_EQ(steps, want);
 }
 
+// Scoring on several threads gives the same ranked list, with the same similarities, as
+// scoring on one, for a list longer than the threads have candidates in flight.
+TEST_F(SearchTest, ThreadsDoNotChangeTheRanking) {
+  const std::string query = Write("q.pqz", test::MakeSynthetic(64, 56, 8, 6, 1));
+  std::vector<FileRecord> listing = {Record(query)};
+  for (int i = 0; i < 23; ++i) {
+    const std::string name = std::string("f").append(std::to_string(i));
+    listing.push_back(
+        Record(Write(name + ".pqz", test::MakeSynthetic(64 + 8 * (i % 3), 56, 8, 6, 2 + i % 9))));
+  }
+  for (const std::int32_t kind : {FEATURE_BLOCK_MEAN, FEATURE_HISTOGRAM, FEATURE_CSD}) {
+    std::vector<std::vector<FileRecord>> results;
+    for (const unsigned threads : {1u, 2u, 5u}) {
+      std::vector<FileRecord> records = listing;
+      RetrievalSearch search(kind, 40);
+      search.SetThreads(threads);
+      std::size_t expected = 0;
+      bool inOrder = true;
+      search.SetProgress([&](SearchPhase phase, std::size_t index, std::size_t) {
+        if (phase == SearchPhase::kCalculating) inOrder = inOrder && index == expected++;
+        return true;
+      });
+      ASSERT_EQ(search.Run(query, 0, records), kSuccess);
+      EXPECT_TRUE(inOrder);
+      EXPECT_EQ(expected, listing.size());
+      results.push_back(records);
+    }
+    for (std::size_t t = 1; t < results.size(); ++t) {
+      ASSERT_EQ(Names(results[t]), Names(results[0])) << kind;
+      for (std::size_t i = 0; i < results[0].size(); ++i) {
+        EXPECT_EQ(results[t][i].m_dSimilarity, results[0][i].m_dSimilarity);
+        EXPECT_EQ(results[t][i].m_dEdgeSimilarity, results[0][i].m_dEdgeSimilarity);
+      }
+    }
+  }
+}
+
 // Cancelling at any step, of any phase, leaves the caller's list exactly as it was.
 class Cancel : public SearchTest, public testing::WithParamInterface<std::size_t> {};
 

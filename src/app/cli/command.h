@@ -29,5 +29,6 @@ ResultCode RunDecode(const Arguments& args);
 ResultCode RunPreview(const Arguments& args);
 ResultCode RunEncode(const Arguments& args);
 ResultCode RunSearch(const Arguments& args);
+ResultCode RunThumbnail(const Arguments& args);
 
 }  // namespace orvane::cli

@@ -55,12 +55,12 @@ ResultCode RunEncode(const Arguments& args) {
   if (options.config.empty()) {
     LoadParameters(common, learning, compression);
   } else {
-    // A configuration named on the command line must exist; only the implicit one may be
-    // absent and fall back to the defaults.
-    std::FILE* probe = std::fopen(options.config.c_str(), "rb");
-    if (probe == nullptr) return ReportFailure(kCannotOpenFile);
-    std::fclose(probe);
-    LoadParametersFrom(options.config, common, learning, compression);
+    // A configuration named on the command line must be a readable file; only the implicit
+    // one may be absent and fall back to the defaults.
+    if (const ResultCode rc = LoadNamedParameters(options.config, common, learning, compression);
+        rc != kSuccess) {
+      return ReportFailure(rc);
+    }
   }
   if (options.hasMethod) ApplyLearningMethod(learning, options.method);
 

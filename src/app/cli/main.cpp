@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/cli/command.h"
+#include "imaging/image_file.h"
 
 namespace orvane::cli {
 
@@ -39,6 +40,11 @@ constexpr Command kCommands[] = {
      "                                rank the PQZ files of FOLDER by their similarity to\n"
      "                                QUERY (defaults: csd; weight 90, 75, 70 by feature)",
      &RunSearch},
+    {"thumbnail",
+     "thumbnail [-s SIZE] IN OUT.png\n"
+     "                                write the thumbnail of any image file as PNG, its\n"
+     "                                longest side SIZE (default 128)",
+     &RunThumbnail},
 };
 
 void PrintHelp() {
@@ -58,6 +64,7 @@ void PrintHelp() {
 
 int main(int argc, char** argv) {
   using namespace orvane::cli;
+  orvane::SetImageReaderAllocationLimit();
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     PrintHelp();
     return argc < 2 ? orvane::kInvalidArguments : 0;

@@ -1,0 +1,52 @@
+#include "retrieval_feature_entry.h"
+
+#include <cmath>
+#include <string>
+
+#include "foundation/matrix.h"
+#include "fuzz_input_file.h"
+#include "pqz/pqz_header.h"
+#include "retrieval/color_feature.h"
+#include "retrieval/edge_feature.h"
+#include "retrieval/feature_kind.h"
+#include "retrieval/section_reader.h"
+
+namespace orvane::fuzz {
+namespace {
+
+bool InRange(double value, double low, double high) {
+  return !std::isnan(value) && value >= low && value <= high;
+}
+
+}  // namespace
+
+FeatureOutcome ReadFeatureBytes(const std::uint8_t* data, std::size_t size) {
+  FeatureOutcome outcome;
+  const std::string path = WriteInputFile(data, size, "target.pqz");
+  if (path.empty()) {
+    outcome.Code = kCannotOpenFile;
+    return outcome;
+  }
+  Tarn::Matrix<double> averages;
+  Tarn::Matrix<double> bases;
+  PqzHeader header;
+  const ResultCode averagesCode = ReadAverages(path, averages, header);
+  const ResultCode basesCode = ReadBases(path, bases, header);
+  outcome.Code = averagesCode != kSuccess ? averagesCode : basesCode;
+
+  for (std::int32_t kind = 0; kind < kFeatureKindCount; ++kind) {
+    ColorFeature colour(kind);
+    if (colour.LoadQuery(path) == kSuccess) {
+      const double similarity = colour.Similarity(path);
+      outcome.SimilaritiesInRange &= InRange(similarity, -1.0, 1.0 + 1e-9);
+    }
+  }
+  EdgeFeature edge;
+  if (edge.LoadQuery(path) == kSuccess) {
+    const double similarity = edge.Similarity(path);
+    outcome.SimilaritiesInRange &= similarity == -1.0 || InRange(similarity, 0.0, 1.0 + 1e-9);
+  }
+  return outcome;
+}
+
+}  // namespace orvane::fuzz

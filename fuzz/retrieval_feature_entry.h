@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "foundation/result_code.h"
+
+namespace orvane::fuzz {
+
+/// What the search makes of one file's bytes.
+struct FeatureOutcome {
+  /// The first failure of the two section readers (patch means, then bases); 0 when both read.
+  ResultCode Code = kSuccess;
+  /// False when a similarity came out of its range: the colour similarities outside -1..1,
+  /// Edge outside 0..1 (or -1 for an unreadable target), or not a number.
+  bool SimilaritiesInRange = true;
+};
+
+/// Treats `data` as a PQZ file and reads it the way a search does: the average and the base
+/// section by themselves, the three colour descriptors and the Edge features with the file as
+/// query and as target. Whatever the bytes, it must return: no crash, hang or unbounded
+/// allocation.
+FeatureOutcome ReadFeatureBytes(const std::uint8_t* data, std::size_t size);
+
+}  // namespace orvane::fuzz

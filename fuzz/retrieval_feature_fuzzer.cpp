@@ -1,0 +1,12 @@
+// libFuzzer target: arbitrary bytes as a PQZ file through the search's section readers and
+// its colour and Edge features. A similarity outside its range counts as a crash.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "retrieval_feature_entry.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (!orvane::fuzz::ReadFeatureBytes(data, size).SimilaritiesInRange) std::abort();
+  return 0;
+}

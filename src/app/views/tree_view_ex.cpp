@@ -1,0 +1,162 @@
+#include "app/views/tree_view_ex.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPainter>
+#include <QStandardPaths>
+#include <QStorageInfo>
+
+#include <QtConcurrent/QtConcurrentRun>
+
+#include "app/document/orvane_doc.h"
+#include "app/document/panel_base.h"
+
+namespace orvane {
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kPopulatedRole = Qt::UserRole + 1;
+constexpr int kRemovableRole = Qt::UserRole + 2;
+
+// The mount points of removable media on a Linux desktop.
+bool IsRemovableMountPoint(const QString& path) {
+  return path.startsWith(QLatin1String("/media/")) ||
+         path.startsWith(QLatin1String("/run/media/")) || path.startsWith(QLatin1String("/mnt/"));
+}
+
+bool HasSubFolders(const QString& path) {
+  QDirIterator it(path, QDir::Dirs | QDir::NoDotAndDotDot);
+  return it.hasNext();
+}
+
+// The folder icon with the small arrow of a link in its lower-left corner.
+QIcon WithLinkOverlay(const QIcon& icon) {
+  QPixmap pixmap = icon.pixmap(16, 16);
+  if (pixmap.isNull()) {
+    pixmap = QPixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+  }
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(Qt::black, 1));
+  painter.setBrush(Qt::white);
+  painter.drawRect(0, 8, 7, 7);
+  painter.setPen(QPen(Qt::blue, 1.5));
+  painter.drawLine(QPointF(2, 13), QPointF(6, 9));
+  painter.drawLine(QPointF(3.5, 9), QPointF(6, 9));
+  painter.drawLine(QPointF(6, 9), QPointF(6, 11.5));
+  return QIcon(pixmap);
+}
+
+}  // namespace
+
+CTreeViewEx::CTreeViewEx(QWidget* parent) : QTreeWidget(parent) {
+  setObjectName(QStringLiteral("treeViewEx"));
+  setHeaderHidden(true);
+  setColumnCount(1);
+  setRootIsDecorated(true);
+  setUniformRowHeights(true);
+  header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  header()->setStretchLastSection(false);
+  const QFileIconProvider icons;
+  m_folderIcon = icons.icon(QFileIconProvider::Folder);
+  m_openFolderIcon = m_folderIcon;
+  m_linkFolderIcon = WithLinkOverlay(m_folderIcon);
+  m_driveIcon = icons.icon(QFileIconProvider::Drive);
+
+  // The root stands for the desktop; its children are the places a user starts from.
+  const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  m_root = new QTreeWidgetItem(
+      this, QStringList(QFileInfo(desktop).fileName().isEmpty() ? QStringLiteral("Desktop")
+                                                                : QFileInfo(desktop).fileName()));
+  m_root->setIcon(0, icons.icon(QFileIconProvider::Desktop));
+  m_root->setData(0, kPathRole, QFileInfo(desktop).isDir() ? desktop : QString());
+  m_root->setData(0, kPopulatedRole, true);
+  const QString home = QDir::homePath();
+  AddFolderItem(m_root, home, QDir(home).dirName(), false);
+  AddFolderItem(m_root, QDir::rootPath(), QDir::rootPath(), false);
+  m_root->setExpanded(true);
+  // Mount points are looked up off the interface thread: asking a dead network mount can
+  // hang the caller.
+  LookUpRemovableVolumes();
+
+  connect(this, &QTreeWidget::itemExpanded, this, &CTreeViewEx::Populate);
+  // Selection, not the current item: the view makes its first item current when it first
+  // gets the focus, and that must not open the desktop.
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    if (!selected.isEmpty()) OnSelection(selected.front());
+  });
+}
+
+QString CTreeViewEx::PathOf(const QTreeWidgetItem* item) {
+  return item != nullptr ? item->data(0, kPathRole).toString() : QString();
+}
+
+QTreeWidgetItem* CTreeViewEx::AddFolderItem(QTreeWidgetItem* parent, const QString& path,
+                                            const QString& text, bool removable) {
+  auto* item = new QTreeWidgetItem(parent, QStringList(text));
+  item->setData(0, kPathRole, path);
+  item->setData(0, kRemovableRole, removable);
+  const QFileInfo info(path);
+  item->setIcon(0, removable ? m_driveIcon : info.isSymLink() ? m_linkFolderIcon : m_folderIcon);
+  // Removable media get an expand button without being touched.
+  const bool hasChildren = removable || HasSubFolders(path);
+  item->setChildIndicatorPolicy(hasChildren ? QTreeWidgetItem::ShowIndicator
+                                            : QTreeWidgetItem::DontShowIndicator);
+  return item;
+}
+
+void CTreeViewEx::LookUpRemovableVolumes() {
+  auto* watcher = new QFutureWatcher<QStringList>(this);
+  connect(watcher, &QFutureWatcher<QStringList>::finished, this, [this, watcher] {
+    AddRemovableVolumes(watcher->result());
+    watcher->deleteLater();
+  });
+  watcher->setFuture(QtConcurrent::run([] {
+    QStringList mountPoints;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+      if (IsRemovableMountPoint(volume.rootPath())) mountPoints.append(volume.rootPath());
+    }
+    return mountPoints;
+  }));
+}
+
+void CTreeViewEx::AddRemovableVolumes(const QStringList& mountPoints) {
+  for (const QString& mountPoint : mountPoints) {
+    AddFolderItem(m_root, mountPoint, QFileInfo(mountPoint).fileName(), true);
+  }
+}
+
+void CTreeViewEx::Populate(QTreeWidgetItem* item) {
+  if (item == nullptr || item->data(0, kPopulatedRole).toBool()) return;
+  item->setData(0, kPopulatedRole, true);
+  ++m_nEnumerations;
+  const QDir folder(PathOf(item));
+  const QFileInfoList children = folder.entryInfoList(
+      QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+  for (const QFileInfo& child : children) {
+    AddFolderItem(item, child.absoluteFilePath(), child.fileName(), false);
+  }
+  // A folder that turned out to have no readable sub-folder loses its expand button.
+  if (item->childCount() == 0) {
+    item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+  }
+}
+
+void CTreeViewEx::OnSelection(QTreeWidgetItem* item) {
+  m_strCurrentPath = PathOf(item);
+  COrvaneDoc* doc = GetAppDocument();
+  if (doc == nullptr) return;
+  doc->SetFolder(m_strCurrentPath.toStdString());
+  if (CPanelBase* panel = doc->SelectedPanel()) panel->SetTargetDirectory(m_strCurrentPath);
+  doc->ResetPages();
+}
+
+}  // namespace orvane

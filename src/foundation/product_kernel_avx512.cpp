@@ -1,0 +1,94 @@
+// The 8 x 24 register tile for processors with AVX-512: 24 accumulators of eight doubles,
+// three loads of the B panel and eight broadcasts of A per step of the depth.
+#include <immintrin.h>
+
+#include "foundation/product_kernels.h"
+
+namespace Tarn::detail {
+namespace {
+
+constexpr std::uint32_t kRows = 8;
+constexpr std::uint32_t kColumns = 24;
+
+__attribute__((target("avx512f"))) void Tile8x24(std::uint32_t depth, const double* a,
+                                                 const double* b, double* c, std::size_t ldc,
+                                                 bool accumulate) {
+  __m512d acc[kRows][3];
+#pragma GCC unroll 8
+  for (std::uint32_t r = 0; r < kRows; ++r) {
+#pragma GCC unroll 3
+    for (int q = 0; q < 3; ++q) {
+      acc[r][q] = accumulate ? _mm512_loadu_pd(c + r * ldc + 8 * q) : _mm512_setzero_pd();
+    }
+  }
+  for (std::uint32_t k = 0; k < depth; ++k) {
+    const __m512d b0 = _mm512_loadu_pd(b), b1 = _mm512_loadu_pd(b + 8),
+                  b2 = _mm512_loadu_pd(b + 16);
+#pragma GCC unroll 8
+    for (std::uint32_t r = 0; r < kRows; ++r) {
+      const __m512d x = _mm512_set1_pd(a[r]);
+      acc[r][0] = _mm512_fmadd_pd(x, b0, acc[r][0]);
+      acc[r][1] = _mm512_fmadd_pd(x, b1, acc[r][1]);
+      acc[r][2] = _mm512_fmadd_pd(x, b2, acc[r][2]);
+    }
+    a += kRows;
+    b += kColumns;
+  }
+#pragma GCC unroll 8
+  for (std::uint32_t r = 0; r < kRows; ++r) {
+#pragma GCC unroll 3
+    for (int q = 0; q < 3; ++q) _mm512_storeu_pd(c + r * ldc + 8 * q, acc[r][q]);
+  }
+}
+
+// GCC 12 reports the undefined source operand its own unpack and shuffle intrinsics pass to
+// the masked builtins as maybe uninitialized; the full-width forms never read it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+// Eight rows to depth-major groups, eight depths at a time through an 8 x 8 transpose in
+// registers: pairs of rows interleaved, then 128-bit lanes gathered twice.
+__attribute__((target("avx512f"))) void PackEightRows(const double* src, std::size_t stride,
+                                                      std::uint32_t depth, double* dst,
+                                                      std::uint32_t group) {
+  std::uint32_t q = 0;
+  for (; q + 8 <= depth; q += 8) {
+    __m512d r[8];
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) r[i] = _mm512_loadu_pd(src + i * stride + q);
+    __m512d t[8];
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+      t[2 * i] = _mm512_unpacklo_pd(r[2 * i], r[2 * i + 1]);
+      t[2 * i + 1] = _mm512_unpackhi_pd(r[2 * i], r[2 * i + 1]);
+    }
+    // u[0..3] from rows 0-3, u[4..7] from rows 4-7: u[j] holds depths j and j + 4 (j < 4).
+    __m512d u[8];
+#pragma GCC unroll 2
+    for (int h = 0; h < 2; ++h) {
+      __m512d* th = t + 4 * h;
+      __m512d* uh = u + 4 * h;
+      uh[0] = _mm512_shuffle_f64x2(th[0], th[2], 0x88);
+      uh[1] = _mm512_shuffle_f64x2(th[1], th[3], 0x88);
+      uh[2] = _mm512_shuffle_f64x2(th[0], th[2], 0xDD);
+      uh[3] = _mm512_shuffle_f64x2(th[1], th[3], 0xDD);
+    }
+#pragma GCC unroll 4
+    for (int j = 0; j < 4; ++j) {
+      _mm512_storeu_pd(dst + static_cast<std::size_t>(q + j) * group,
+                       _mm512_shuffle_f64x2(u[j], u[4 + j], 0x88));
+      _mm512_storeu_pd(dst + static_cast<std::size_t>(q + j + 4) * group,
+                       _mm512_shuffle_f64x2(u[j], u[4 + j], 0xDD));
+    }
+  }
+  for (; q < depth; ++q) {
+    for (int i = 0; i < 8; ++i) dst[static_cast<std::size_t>(q) * group + i] = src[i * stride + q];
+  }
+}
+
+#pragma GCC diagnostic pop
+
+}  // namespace
+
+KernelShape Avx512Kernel() { return {Tile8x24, kRows, kColumns, PackEightRows}; }
+
+}  // namespace Tarn::detail

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace Tarn::detail {
+
+/// The instruction sets a product kernel can be built for, widest last.
+enum class ProductPath { kPortable, kAvx2Fma, kAvx512 };
+
+/// One register tile of the product: C (rows x columns of the tile) = or += A-sliver x
+/// B-panel. `a` holds `depth` groups of the tile's rows (one value per row, row order),
+/// `b` holds `depth` groups of the tile's columns. Every element of the tile accumulates its
+/// products in increasing depth order, one after the other, so the result of an element
+/// depends neither on where the tile sits nor on how the depth is split into blocks.
+using TileKernel = void (*)(std::uint32_t depth, const double* a, const double* b, double* c,
+                            std::size_t ldc, bool accumulate);
+
+/// Packs eight rows of `depth` values (row r at src + r x stride) as `depth` groups, the
+/// group of depth q at dst + q x group holding the eight values of that depth in row order.
+using PackEight = void (*)(const double* src, std::size_t stride, std::uint32_t depth, double* dst,
+                           std::uint32_t group);
+
+struct KernelShape {
+  TileKernel kernel;
+  std::uint32_t rows;        // rows of C per tile
+  std::uint32_t columns;     // columns of C per tile
+  PackEight pack = nullptr;  // a vector transpose for packing, where the path has one
+};
+
+KernelShape PortableKernel();
+KernelShape Avx2FmaKernel();
+KernelShape Avx512Kernel();
+
+/// Whether the processor running the program can execute the path.
+bool ProductPathAvailable(ProductPath path);
+/// The widest path the processor offers, fixed for the life of the process.
+ProductPath BestProductPath();
+
+/// The product of `MultiplyTransposed` computed with a given path (which must be available).
+void MultiplyTransposedWith(ProductPath path, const double* a, const double* bt, double* c,
+                            std::uint32_t m, std::uint32_t n, std::uint32_t k);
+
+/// C (m x n) = A (m x k) B (k x n), both row-major, without a transposed copy of B; the same
+/// per-element order as MultiplyTransposed, so both give identical results.
+void Multiply(const double* a, const double* b, double* c, std::uint32_t m, std::uint32_t n,
+              std::uint32_t k);
+void MultiplyWith(ProductPath path, const double* a, const double* b, double* c, std::uint32_t m,
+                  std::uint32_t n, std::uint32_t k);
+
+/// MultiplyTransposed with the rows of C split between `threads` threads (the calling one
+/// included; 0 takes one per processor core). Every row comes out exactly as from
+/// MultiplyTransposed, since an element's value does not depend on where its tile sits.
+void MultiplyTransposedParallel(const double* a, const double* bt, double* c, std::uint32_t m,
+                                std::uint32_t n, std::uint32_t k, unsigned threads);
+
+/// C (d x d) = xᵀ x for a row-major x of `rows` x d, exactly symmetric: the tiles on and above
+/// the diagonal are computed, each element one chain over the rows of x in order, and
+/// mirrored. No transposed copy of x is made.
+void GramProduct(const double* x, std::uint32_t rows, std::uint32_t d, double* c);
+void GramProductWith(ProductPath path, const double* x, std::uint32_t rows, std::uint32_t d,
+                     double* c);
+
+}  // namespace Tarn::detail

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+class QImage;
+
+namespace orvane {
+
+/// Who may read a written file.
+enum class FileAccess {
+  kDefault,    ///< as the process's umask allows
+  kOwnerOnly,  ///< mode 0600, from before the file has its name
+};
+
+/// Writes `picture` as a PNG file at `path`, whatever the path's extension, with the
+/// picture's text keys (QImage::setText) as PNG text chunks. The file is written beside the
+/// target under a temporary name and renamed over it only when complete, so readers never
+/// see a partial file, a failed write leaves nothing behind and an existing target stays as
+/// it was. False for a null picture or a failed write.
+bool WritePngFileAtomically(const QImage& picture, const QString& path,
+                            FileAccess access = FileAccess::kDefault);
+
+}  // namespace orvane
