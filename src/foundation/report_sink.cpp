@@ -3,11 +3,21 @@
 #include <cstdarg>
 #include <cstdio>
 #include <iostream>
+#include <mutex>
 #include <string>
 
 namespace orvane {
 
 ReportSink& DefaultReportSink() { return std::cout; }
+
+void WriteJobReport(const std::string& text) {
+  if (text.empty()) return;
+  static std::mutex lock;
+  const std::lock_guard<std::mutex> guard(lock);
+  ReportSink& sink = DefaultReportSink();
+  sink.write(text.data(), static_cast<std::streamsize>(text.size()));
+  sink.flush();
+}
 
 void ReportPrintf(ReportSink& sink, const char* format, ...) {
   char small[256];

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
 
 namespace orvane {
 
@@ -12,6 +13,10 @@ using ReportSink = std::ostream;
 
 /// The sink used when a caller gives none: standard output.
 ReportSink& DefaultReportSink();
+
+/// Writes the collected report of a finished job to the default sink in one piece, so that
+/// jobs ending on several threads at once never interleave their lines. Safe from any thread.
+void WriteJobReport(const std::string& text);
 
 /// printf-style formatting into `sink`, for the reports whose layout is fixed by a format.
 void ReportPrintf(ReportSink& sink, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -6,6 +6,8 @@
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QString>
+#include <array>
+#include <cstdint>
 
 #include "foundation/small_helpers.h"
 #include "imaging/qt_image.h"
@@ -35,6 +37,42 @@ QByteArray WriterFormatFor(const std::string& path) {
   return {};
 }
 
+void PutLe(std::uint8_t* at, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// A 24-bit image is stored bottom-up in rows padded to 4 bytes, which is exactly the pixel
+// array of an uncompressed BMP file: the file is its header and one write of the buffer. This
+// keeps a decoded picture from being copied (and converted) once more on its way out, which
+// for the largest pictures would cost more memory than the picture itself. The header is the
+// one Qt's writer gives for the same picture.
+bool WriteBmp24(const CImageEx& image, QSaveFile& file) {
+  const std::uint64_t stride = static_cast<std::uint64_t>(-image.GetPitch());
+  const std::uint64_t pixelBytes = stride * static_cast<std::uint64_t>(image.GetHeight());
+  constexpr std::uint32_t kHeaderBytes = 14 + 40;
+  constexpr std::uint32_t kPixelsPerMeter = 3937;
+  if (pixelBytes + kHeaderBytes > UINT32_MAX) return false;
+  std::array<std::uint8_t, kHeaderBytes> header{};
+  header[0] = 'B';
+  header[1] = 'M';
+  PutLe(&header[2], static_cast<std::uint32_t>(pixelBytes + kHeaderBytes), 4);
+  PutLe(&header[10], kHeaderBytes, 4);
+  PutLe(&header[14], 40, 4);
+  PutLe(&header[18], static_cast<std::uint32_t>(image.GetWidth()), 4);
+  PutLe(&header[22], static_cast<std::uint32_t>(image.GetHeight()), 4);  // positive: bottom-up
+  PutLe(&header[26], 1, 2);
+  PutLe(&header[28], 24, 2);
+  PutLe(&header[34], static_cast<std::uint32_t>(pixelBytes), 4);
+  PutLe(&header[38], kPixelsPerMeter, 4);
+  PutLe(&header[42], kPixelsPerMeter, 4);
+  // The bottom row comes first in memory.
+  const char* lowest = reinterpret_cast<const char*>(
+      image.GetBits() + static_cast<std::ptrdiff_t>(image.GetHeight() - 1) * image.GetPitch());
+  return file.write(reinterpret_cast<const char*>(header.data()), header.size()) ==
+             static_cast<qint64>(header.size()) &&
+         file.write(lowest, static_cast<qint64>(pixelBytes)) == static_cast<qint64>(pixelBytes);
+}
+
 }  // namespace
 
 void SetImageReaderAllocationLimit() {
@@ -61,13 +99,20 @@ bool SaveImageFile(const CImageEx& image, const std::string& path) {
   if (format.isEmpty()) {
     return false;
   }
+  // QSaveFile writes beside the target and renames only on commit; leaving this scope without
+  // a commit discards the temporary file.
+  QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
+  if (format == "bmp" && image.GetBPP() == 24 && image.GetPitch() < 0) {
+    if (!file.open(QIODevice::WriteOnly) || !WriteBmp24(image, file)) {
+      file.cancelWriting();
+      return false;
+    }
+    return file.commit();
+  }
   const QImage picture = ToQImage(image);
   if (picture.isNull()) {
     return false;
   }
-  // QSaveFile writes beside the target and renames only on commit; leaving this scope without
-  // a commit discards the temporary file.
-  QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
   if (!file.open(QIODevice::WriteOnly)) {
     return false;
   }

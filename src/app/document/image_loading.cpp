@@ -1,5 +1,8 @@
 #include "app/document/image_loading.h"
 
+#include <sstream>
+
+#include "foundation/report_sink.h"
 #include "imaging/image_ex.h"
 
 namespace orvane {
@@ -11,8 +14,14 @@ bool LoadImageForView(CImageEx& image, const std::string& path, LoadMode mode,
     image.m_nImageType = TYPE_ORDINARY_IMAGE;
     return false;
   }
-  LoadFile(image, path, mode);
-  return !image.IsNull();
+  // The decoder's report of this job is written out in one piece when the job ends.
+  std::ostringstream report;
+  LoadContext context;
+  context.Cancel = cancel;
+  context.Report = &report;
+  const LoadResult result = LoadFile(image, path, mode, context);
+  WriteJobReport(report.str());
+  return result.Code == kSuccess && !image.IsNull();
 }
 
 }  // namespace orvane

@@ -26,9 +26,6 @@ QImage BlankThumbnail(std::uint16_t type) {
   return thumbnail;
 }
 
-// Budget of one decoded ordinary image, in megabytes; the reader's own default of 128 MB
-// would refuse ordinary large PNG or TIFF photos.
-constexpr int kReaderAllocationLimitMb = 1024;
 constexpr int kThumbnailDecodeQuality = 49;
 
 QImage OrdinaryThumbnail(const std::string& path, const CancelHook& cancel) {
@@ -36,7 +33,6 @@ QImage OrdinaryThumbnail(const std::string& path, const CancelHook& cancel) {
   QImageReader reader(QString::fromStdString(path));
   reader.setDecideFormatFromContent(true);
   reader.setAutoTransform(true);
-  reader.setAllocationLimit(kReaderAllocationLimitMb);
   const QSize stored = reader.size();
   const QRect fitted = FittedRect(stored, QSize(kThumbnailSide, kThumbnailSide));
   // The reader stretches to exactly the size it is asked for, so it is given the fitted size.

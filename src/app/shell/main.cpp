@@ -3,9 +3,13 @@
 
 #include "app/dialogs/about_dlg.h"
 #include "app/shell/orvane_app.h"
+#include "imaging/image_file.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  // The reader's budget is process-wide: set once, before any thumbnail or load job runs, so
+  // that large PNG or TIFF photos are read rather than refused at Qt's default 128 MB.
+  orvane::SetImageReaderAllocationLimit();
   // Where the settings are kept: the organisation names the settings key, the application
   // its file.
   QApplication::setOrganizationName(
