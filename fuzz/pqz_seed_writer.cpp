@@ -189,11 +189,11 @@ int main(int argc, char** argv) {
   Save(dir + "/broken_coeff_offset_past_end.pqz", b);
 
   b = first;
-  PutLe32(b, 8, 8192);
-  PutLe32(b, 12, 8192);
-  PutLe32(b, 16, 2);
-  PutLe32(b, 20, 2);  // 2^24 patches of 2 x 2: the means alone would pass the working memory
-  Save(dir + "/broken_means_beyond_limits.pqz", b);
+  PutLe32(b, 8, 16384);
+  PutLe32(b, 12, 16384);
+  PutLe32(b, 16, 1);
+  PutLe32(b, 20, 2);  // 2^28 pixels from a few hundred bytes: more than such a file earns
+  Save(dir + "/broken_picture_beyond_limits.pqz", b);
 
   {
     // BITS[1] = all ones of its width: more one-bit codes than one bit can tell apart.

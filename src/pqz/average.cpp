@@ -66,4 +66,26 @@ ResultCode CAverage::Unpredict() {
   return kSuccess;
 }
 
+ResultCode CAverage::ExpandBand(std::uint32_t count, Tarn::Matrix<double>& means) {
+  const bool first = m_carry.empty();
+  if (const ResultCode code = ExpandColumns(count, means); code != kSuccess) return code;
+  const std::uint32_t rows = means.Rows();
+  if (m_stepTable.size() < rows) return kReadFailed;
+  for (std::uint32_t r = 0; r < rows; ++r) {
+    if (m_stepTable[r] == 0) return kDividedByZero;
+  }
+  if (first) m_carry.assign(rows, 0.0);
+  if (count == 0) return kSuccess;
+  for (std::uint32_t r = 0; r < rows; ++r) {
+    double* v = means.Row(r);
+    // The same additions in the same order as Unpredict over the whole row.
+    if (!first) v[0] += m_carry[r];
+    for (std::uint32_t j = 1; j < count; ++j) v[j] += v[j - 1];
+    m_carry[r] = v[count - 1];
+    const double step = m_stepTable[r];
+    for (std::uint32_t j = 0; j < count; ++j) v[j] *= step;
+  }
+  return kSuccess;
+}
+
 }  // namespace orvane

@@ -30,6 +30,12 @@ class CAverage : public CPQZComponent {
   /// v[j] += v[j - 1] along each row, left to right.
   ResultCode Unpredict() override;
   ResultCode StoreSteps() override;
+
+  /// After ReadStreamed: the next `count` patches' means, 3 x count, as Expand(true) would
+  /// have given them (ExpandColumns, then Unpredict carried over from the band before, then
+  /// Dequantize). The decoder and the preview work through the patches band by band with it
+  /// and never hold all the means. Expand's codes.
+  ResultCode ExpandBand(std::uint32_t count, Tarn::Matrix<double>& means);
   /// v[j] -= v[j - 1] along each row, right to left, so each uses the original neighbour.
   ResultCode Predict() override;
 
@@ -40,7 +46,8 @@ class CAverage : public CPQZComponent {
 
  private:
   std::vector<std::uint32_t> m_stepTable;
-  std::uint32_t m_step = 0;  ///< AverageQuantizeStep of the last Setup
+  std::uint32_t m_step = 0;     ///< AverageQuantizeStep of the last Setup
+  std::vector<double> m_carry;  ///< ExpandBand: the last unpredicted value of each row
 };
 
 }  // namespace orvane

@@ -5,13 +5,19 @@
 namespace orvane {
 namespace {
 
-// A band's coefficients and patch vectors stay near this size, so that a band fits the
+// A band's means, coefficients and patch vectors stay near this size, so that a band fits the
 // caches of the product and the arranging while the per-band overhead stays small.
 constexpr std::uint64_t kBandBytes = std::uint64_t{8} << 20;
 constexpr std::uint64_t kDoubleBytes = sizeof(double);
 
-std::uint64_t AverageBytes(const PatchGrid& grid) {
-  return 3 * std::uint64_t{grid.Patches} * kDoubleBytes;
+// Pixels the limits admit for a file of `fileLength` bytes.
+bool PixelsAdmitted(std::uint64_t pixels, std::uint64_t fileLength, const DecodeLimits& limits) {
+  if (pixels > limits.MaxPixels) return false;
+  const std::uint64_t perByte = limits.PixelsPerFileByte;
+  const std::uint64_t earned = perByte != 0 && fileLength > limits.MaxPixels / perByte
+                                   ? limits.MaxPixels
+                                   : fileLength * perByte;
+  return pixels <= limits.FreePixels || pixels <= earned;
 }
 
 }  // namespace
@@ -22,18 +28,13 @@ ResultCode PlanDecode(const PqzHeader& header, std::uint64_t fileLength, const D
   const PatchGrid grid = GridOf(header);
   const std::uint64_t pixels = static_cast<std::uint64_t>(header.ImageWidth) *
                                static_cast<std::uint64_t>(header.ImageHeight);
-  if (pixels > limits.MaxPixels) return kNoMemory;
-  const std::uint64_t earned =
-      fileLength > (limits.MaxPixels / std::max<std::uint64_t>(limits.PixelsPerFileByte, 1))
-          ? limits.MaxPixels
-          : fileLength * limits.PixelsPerFileByte;
-  if (pixels > limits.FreePixels && pixels > earned) return kNoMemory;
+  if (!PixelsAdmitted(pixels, fileLength, limits)) return kNoMemory;
 
   const std::uint64_t dimension = static_cast<std::uint64_t>(header.Dimension);
   const std::uint64_t patchLength = 3 * std::uint64_t{grid.PixelsPerPatch};
-  const std::uint64_t whole = AverageBytes(grid) + 2 * dimension * patchLength * kDoubleBytes;
+  const std::uint64_t whole = 2 * dimension * patchLength * kDoubleBytes;
   const std::uint64_t perRow =
-      std::uint64_t{grid.Columns} * (dimension + patchLength) * kDoubleBytes;
+      std::uint64_t{grid.Columns} * (3 + dimension + patchLength) * kDoubleBytes;
   if (whole > limits.MaxWorkingBytes || limits.MaxWorkingBytes - whole < perRow) {
     return kNoMemory;
   }
@@ -43,10 +44,9 @@ ResultCode PlanDecode(const PqzHeader& header, std::uint64_t fileLength, const D
   return kSuccess;
 }
 
-ResultCode CheckPreviewLimits(const PqzHeader& header, const DecodeLimits& limits) {
-  const PatchGrid grid = GridOf(header);
-  if (grid.Patches > limits.MaxPixels) return kNoMemory;
-  return AverageBytes(grid) <= limits.MaxWorkingBytes ? kSuccess : kNoMemory;
+ResultCode CheckPreviewLimits(const PqzHeader& header, std::uint64_t fileLength,
+                              const DecodeLimits& limits) {
+  return PixelsAdmitted(GridOf(header).Patches, fileLength, limits) ? kSuccess : kNoMemory;
 }
 
 ResultCode CheckSectionLimit(std::uint64_t rows, std::uint64_t columns,

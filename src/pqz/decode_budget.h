@@ -16,16 +16,18 @@ struct DecodePlan {
 
 /// Checks a header against the limits before a full decode reads any section: the picture's
 /// pixels (MaxPixels, and FreePixels + PixelsPerFileByte x `fileLength`) and the working
-/// memory, which is the whole patch means (3 x G doubles), the bases twice (D x 3N doubles,
-/// as stored and transposed for the product) and at least one band (the coefficients and
-/// the patch vectors of one patch row: patch columns x (D + 3N) doubles). 7 when the file
-/// would pass them; otherwise fills `plan` with bands of at most a few megabytes.
+/// memory, which is the bases twice (D x 3N doubles, as stored and transposed for the
+/// product) and at least one band (the means, the coefficients and the patch vectors of one
+/// patch row: patch columns x (3 + D + 3N) doubles). 7 when the file would pass them;
+/// otherwise fills `plan` with bands of at most a few megabytes.
 ResultCode PlanDecode(const PqzHeader& header, std::uint64_t fileLength, const DecodeLimits& limits,
                       DecodePlan& plan);
 
 /// Checks a header against the limits before a preview reads the patch means: the preview's
-/// G pixels and the means (3 x G doubles) as working memory. 7 when they pass them.
-ResultCode CheckPreviewLimits(const PqzHeader& header, const DecodeLimits& limits);
+/// G pixels by the same rules as a picture's. Its working memory is a band of means of fixed
+/// size. 7 when the pixels pass the limits.
+ResultCode CheckPreviewLimits(const PqzHeader& header, std::uint64_t fileLength,
+                              const DecodeLimits& limits);
 
 /// 7 when the stored matrix of one whole section (`rows` x `columns` doubles) would not fit
 /// the working memory of the limits; for readers that keep a section whole.

@@ -38,7 +38,7 @@ void ArrangeGeneric(const PatchMatrix& patches, std::uint32_t firstPatch,
     const std::uint32_t x0 = (k % grid.Columns) * pw;
     const std::uint32_t y0 = (k / grid.Columns) * ph;
     const double* row = patches.Row(r);
-    const double m0 = means(0, k), m1 = means(1, k), m2 = means(2, k);
+    const double m0 = means(0, r), m1 = means(1, r), m2 = means(2, r);
     for (std::uint32_t dy = 0; dy < ph && y0 + dy < height; ++dy) {
       for (std::uint32_t dx = 0; dx < pw && x0 + dx < width; ++dx) {
         const std::uint32_t i = dy * pw + dx;
@@ -70,7 +70,7 @@ void ArrangeDirect(const PatchMatrix& patches, std::uint32_t firstPatch,
     const double* red = patches.Row(r);
     const double* green = red + n;
     const double* blue = green + n;
-    const double m0 = means(0, k), m1 = means(1, k), m2 = means(2, k);
+    const double m0 = means(0, r), m1 = means(1, r), m2 = means(2, r);
     for (std::uint32_t dy = 0; dy < ph && y0 + dy < height; ++dy) {
       std::uint8_t* out = top + static_cast<std::ptrdiff_t>(y0 + dy) * pitch + 3 * x0;
       const std::uint32_t base = dy * pw;
@@ -89,7 +89,8 @@ ResultCode ArrangePatches(const PatchMatrix& patches, const Tarn::Matrix<double>
                           const PqzHeader& header, CImageEx& image, ArrangePath path,
                           std::uint32_t firstPatch) {
   const PatchGrid grid = GridOf(header);
-  if (firstPatch > grid.Patches || patches.Rows() > grid.Patches - firstPatch) {
+  if (firstPatch > grid.Patches || patches.Rows() > grid.Patches - firstPatch ||
+      means.Rows() != 3 || means.Columns() != patches.Rows()) {
     return kInvalidArguments;
   }
   const bool direct = header.ColorSpace == kColorSpaceRgb && header.PatchWidth % 4 == 0 &&
@@ -107,14 +108,19 @@ ResultCode ArrangePatches(const PatchMatrix& patches, const Tarn::Matrix<double>
 }
 
 ResultCode DrawPatchMeans(const Tarn::Matrix<double>& means, const PqzHeader& header,
-                          CImageEx& image) {
+                          CImageEx& image, std::uint32_t firstPatch) {
   const PatchGrid grid = GridOf(header);
+  if (firstPatch > grid.Patches || means.Columns() > grid.Patches - firstPatch ||
+      means.Rows() != 3) {
+    return kInvalidArguments;
+  }
   return VisitColorConversion(header.ColorSpace, [&](auto conversion) {
     (void)conversion;
     using Conversion = decltype(conversion);
-    for (std::uint32_t k = 0; k < grid.Patches; ++k) {
+    for (std::uint32_t r = 0; r < means.Columns(); ++r) {
+      const std::uint32_t k = firstPatch + r;
       image.SetPixel(static_cast<int>(k % grid.Columns), static_cast<int>(k / grid.Columns),
-                     Conversion::Inverse(means(0, k), means(1, k), means(2, k)));
+                     Conversion::Inverse(means(0, r), means(1, r), means(2, r)));
     }
     return kSuccess;
   });

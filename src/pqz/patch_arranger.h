@@ -21,15 +21,18 @@ enum class ArrangePath {
 /// and set at its pixel; pixels of edge patches that fall outside the image are dropped.
 /// 27 for a colour space outside 0..2 (the image is not touched then).
 ///
-/// `patches` may hold a band of the picture: its row r is then patch `firstPatch` + r, and
-/// only those patches are written. 18 when the band passes the last patch.
+/// `patches` and `means` may hold a band of the picture: patch row r and means column r are
+/// then patch `firstPatch` + r, and only those patches are written. 18 when the band passes
+/// the last patch or `means` does not have one column per patch row.
 ResultCode ArrangePatches(const PatchMatrix& patches, const Tarn::Matrix<double>& means,
                           const PqzHeader& header, CImageEx& image,
                           ArrangePath path = ArrangePath::kAuto, std::uint32_t firstPatch = 0);
 
 /// Draws one pixel per patch from the patch means (3 x G) into `image`, which must already be
-/// a 24-bit image of patch columns x patch rows. 27 for a colour space outside 0..2.
+/// a 24-bit image of patch columns x patch rows. 27 for a colour space outside 0..2. As with
+/// ArrangePatches, `means` may be a band: column r is then patch `firstPatch` + r (18 when it
+/// passes the last patch).
 ResultCode DrawPatchMeans(const Tarn::Matrix<double>& means, const PqzHeader& header,
-                          CImageEx& image);
+                          CImageEx& image, std::uint32_t firstPatch = 0);
 
 }  // namespace orvane

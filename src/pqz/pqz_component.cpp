@@ -21,6 +21,9 @@ namespace {
 // one-colour image with 8 x 8 patches and 192 bases decodes at most 192 values per bit.
 constexpr std::uint64_t kMaxValuesPerFileBit = 256;
 
+// Values of one row decoded at a time when a walk only looks for where rows end.
+constexpr std::uint32_t kColumnChunk = 65536;
+
 // Largest payload a section's int32 length field can state.
 constexpr std::uint64_t kMaxPayload = std::numeric_limits<std::int32_t>::max();
 
@@ -237,6 +240,9 @@ ResultCode CPQZComponent::LoadPayload(std::FILE* file, bool allocate) {
   m_streamed = false;
   m_rowsReady = false;
   m_nextRow = 0;
+  m_nextColumn = 0;
+  m_cursors.clear();
+  m_rowInflaters.clear();
   m_inflate.Reset();
   m_bits.Clear();
   m_deflate.clear();
@@ -316,7 +322,7 @@ ResultCode CPQZComponent::DecodeAllSymbols() {
 }
 
 ResultCode CPQZComponent::ExpandRows(std::uint32_t count, Tarn::Matrix<double>& rows) {
-  if (!m_loaded || !m_streamed) return kNotReady;
+  if (!m_loaded || !m_streamed || !m_cursors.empty()) return kNotReady;
   if (count > m_shapeRows - m_nextRow) return kInvalidValues;
   try {
     if (!m_rowsReady) {
@@ -341,6 +347,131 @@ ResultCode CPQZComponent::ExpandRows(std::uint32_t count, Tarn::Matrix<double>& 
     return kNoMemory;
   }
   m_nextRow += count;
+  return kSuccess;
+}
+
+ResultCode CPQZComponent::DecodeRowPart(RowCursor& c, double* out, std::uint32_t count) {
+  const RunSizeAlphabet alphabet(m_block.Precision, m_block.MaxZeroRun);
+  using Kind = RunSizeSymbol::Kind;
+  std::uint32_t n = 0;
+  while (n < count) {
+    if (c.pendingZeros > 0) {
+      const std::uint32_t take = std::min(c.pendingZeros, count - n);
+      std::fill(out + n, out + n + take, 0.0);
+      c.pendingZeros -= take;
+      n += take;
+      continue;
+    }
+    if (c.pendingValue) {
+      out[n++] = c.value;
+      c.pendingValue = false;
+      continue;
+    }
+    if (c.ended) {
+      std::fill(out + n, out + count, 0.0);
+      return kSuccess;
+    }
+    // The same walk as DecodeSymbolRows, one symbol at a time.
+    std::uint32_t symbol;
+    if (const ResultCode code = m_decoder.Decode(m_bits, symbol); code != kSuccess) return code;
+    const RunSizeSymbol s = alphabet.Interpret(symbol);
+    if (s.kind == Kind::kEndOfRow) {
+      c.ended = true;
+      continue;
+    }
+    if (s.kind == Kind::kReserved) return kReadFailed;
+    const std::uint32_t room = m_shapeColumns - c.accounted;
+    if (s.kind == Kind::kZeroRun ? s.run > room : s.run >= room) return kReadFailed;
+    c.pendingZeros = s.run;
+    c.accounted += s.run;
+    if (s.kind == Kind::kValue) {
+      std::uint32_t extra;
+      if (const ResultCode code = m_bits.Read(s.size, extra); code != kSuccess) return code;
+      c.value = static_cast<double>(ExtendValue(extra, s.size));
+      c.pendingValue = true;
+      ++c.accounted;
+    }
+  }
+  return kSuccess;
+}
+
+ResultCode CPQZComponent::PrepareColumns() {
+  m_bits.Rewind();
+  if (const ResultCode code = LoadSteps(); code != kSuccess) return code;
+  m_cursors.assign(m_shapeRows, RowCursor{});
+  if (m_coding == kCodingDeflate) {
+    // One stream per row, each inflated past the rows before its own.
+    m_rowInflaters = std::vector<InflateRows>(m_shapeRows);
+    const std::uint64_t values = std::uint64_t{m_shapeRows} * m_shapeColumns;
+    Tarn::Matrix<double> skipped;
+    for (std::uint32_t r = 0; r < m_shapeRows; ++r) {
+      if (const ResultCode code =
+              m_rowInflaters[r].Begin(m_deflate.data(), m_deflate.size(), values);
+          code != kSuccess) {
+        return code;
+      }
+      for (std::uint32_t done = 0; done < r; ++done) {
+        for (std::uint32_t at = 0; at < m_shapeColumns; at += kColumnChunk) {
+          const std::uint32_t n = std::min(kColumnChunk, m_shapeColumns - at);
+          if (skipped.Columns() != n) skipped.Resize(1, n);
+          if (const ResultCode code = m_rowInflaters[r].Next(skipped); code != kSuccess) {
+            return code;
+          }
+        }
+      }
+    }
+    return kSuccess;
+  }
+  if (const ResultCode code = PrepareSymbols(); code != kSuccess) return code;
+  // Each row starts where the one before it ends: one walk over the rows finds the places.
+  std::vector<double> scratch(std::min(kColumnChunk, m_shapeColumns));
+  for (std::uint32_t r = 0; r < m_shapeRows; ++r) {
+    m_cursors[r].bit = m_bits.BitPosition();
+    if (r + 1 == m_shapeRows) break;
+    RowCursor walk;
+    for (std::uint32_t at = 0; at < m_shapeColumns; at += kColumnChunk) {
+      const std::uint32_t n = std::min(kColumnChunk, m_shapeColumns - at);
+      if (const ResultCode code = DecodeRowPart(walk, scratch.data(), n); code != kSuccess) {
+        return code;
+      }
+    }
+  }
+  return kSuccess;
+}
+
+ResultCode CPQZComponent::ExpandColumns(std::uint32_t count, Tarn::Matrix<double>& columns) {
+  if (!m_loaded || !m_streamed || m_rowsReady) return kNotReady;
+  if (count > m_shapeColumns - m_nextColumn) return kInvalidValues;
+  try {
+    if (m_cursors.empty()) {
+      if (const ResultCode code = PrepareColumns(); code != kSuccess) return code;
+    }
+    if (columns.Rows() != m_shapeRows || columns.Columns() != count) {
+      columns.Resize(m_shapeRows, count);
+    }
+    if (count == 0) return kSuccess;
+    for (std::uint32_t r = 0; r < m_shapeRows; ++r) {
+      if (m_coding == kCodingDeflate) {
+        Tarn::Matrix<double> row;
+        row.Resize(1, count);
+        if (const ResultCode code = m_rowInflaters[r].Next(row); code != kSuccess) return code;
+        std::copy(row.Data(), row.Data() + count, columns.Row(r));
+        continue;
+      }
+      RowCursor& cursor = m_cursors[r];
+      m_bits.Rewind();
+      if (const ResultCode code = m_bits.Skip(cursor.bit); code != kSuccess) return code;
+      if (const ResultCode code = DecodeRowPart(cursor, columns.Row(r), count); code != kSuccess) {
+        return code;
+      }
+      cursor.bit = m_bits.BitPosition();
+    }
+  } catch (const Tarn::MatrixException&) {
+    return kNoMemory;
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+  m_nextColumn += count;
   return kSuccess;
 }
 

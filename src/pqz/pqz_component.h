@@ -93,6 +93,14 @@ class CPQZComponent : public Tarn::Matrix<double> {
   /// Same codes as Expand; 22 for more rows than remain; 23 before ReadStreamed.
   ResultCode ExpandRows(std::uint32_t count, Tarn::Matrix<double>& rows);
 
+  /// After ReadStreamed, the other way round: decodes the next `count` columns of every row
+  /// into `columns` (resized to rows x count), the stored values before Unpredict and
+  /// Dequantize. For a component of few long rows (the patch means) whose bands follow the
+  /// columns. Each row keeps its own place in the payload; the first call walks the payload
+  /// once to find where each row starts. Same codes as Expand; 22 for more columns than
+  /// remain; 23 before ReadStreamed or after ExpandRows.
+  ResultCode ExpandColumns(std::uint32_t count, Tarn::Matrix<double>& columns);
+
   /// Decodes the payload into the matrix: LoadSteps, the values (inflate, or the BITS and
   /// HUFFVAL lists and the symbols), Unpredict, and Dequantize when `dequantize` is set.
   /// 14 for corrupt tables or symbols (lists that cannot form a prefix code or do not
@@ -132,6 +140,9 @@ class CPQZComponent : public Tarn::Matrix<double> {
   ResultCode EncodeSymbols();
   ResultCode LoadPayload(std::FILE* file, bool allocate);
   ResultCode PrepareSymbols();
+  ResultCode PrepareColumns();
+  struct RowCursor;
+  ResultCode DecodeRowPart(RowCursor& cursor, double* out, std::uint32_t count);
   ResultCode DecodeAllSymbols();
   ResultCode DecodeSymbolRows(Tarn::Matrix<double>& out, std::uint32_t first, std::uint32_t count);
   ResultCode CheckBlock(std::int32_t coding, std::int32_t payloadLength,
@@ -152,6 +163,19 @@ class CPQZComponent : public Tarn::Matrix<double> {
   std::uint32_t m_nextRow = 0;  ///< the next row ExpandRows decodes
   HuffmanDecoder m_decoder;     ///< the code of a Coding 0 payload, once PrepareSymbols ran
   InflateRows m_inflate;        ///< the zlib stream of a streamed Coding 1 payload
+
+  /// Where one row stands while its columns are decoded band by band.
+  struct RowCursor {
+    std::uint64_t bit = 0;           ///< Coding 0: bit position of the row's next symbol
+    std::uint32_t accounted = 0;     ///< values of the row decoded or pending
+    std::uint32_t pendingZeros = 0;  ///< zeros of a run not handed out yet
+    bool pendingValue = false;       ///< `value` follows the pending zeros
+    bool ended = false;              ///< an EOB: the rest of the row is zeros
+    double value = 0;
+  };
+  std::vector<RowCursor> m_cursors;         ///< one per row, for ExpandColumns
+  std::vector<InflateRows> m_rowInflaters;  ///< Coding 1: one zlib stream per row
+  std::uint32_t m_nextColumn = 0;           ///< the next column ExpandColumns decodes
 };
 
 }  // namespace orvane

@@ -91,7 +91,7 @@ ResultCode PqzCodec::DecodeFrom(PqzReader& reader, CImageEx& image, StageTimer& 
     return guard.rc;
   }
   if (Canceled()) return guard.rc = kCanceled;
-  if ((guard.rc = reader.ReadSection(PqzSection::kAverage, m_average)) != kSuccess ||
+  if ((guard.rc = reader.ReadSection(PqzSection::kAverage, m_average, true)) != kSuccess ||
       (guard.rc = reader.ReadSection(PqzSection::kBase, m_base)) != kSuccess ||
       (guard.rc = reader.ReadSection(PqzSection::kCoeff, m_coeff, true)) != kSuccess) {
     return guard.rc;
@@ -103,10 +103,7 @@ ResultCode PqzCodec::DecodeFrom(PqzReader& reader, CImageEx& image, StageTimer& 
   // The stage lines give the total of each stage over all bands.
   DecodeTimes times;
   timer.Restart();
-  if ((guard.rc = m_average.Expand(true)) != kSuccess ||
-      (guard.rc = m_base.Expand(true)) != kSuccess) {
-    return guard.rc;
-  }
+  if ((guard.rc = m_base.Expand(true)) != kSuccess) return guard.rc;
   times.expand += timer.Seconds();
   // The bases are walked along their rows by the product: transposed once for all bands.
   Tarn::Matrix<double> basesT;
@@ -138,6 +135,7 @@ namespace {
 
 // One band of patch rows in flight: its coefficients, then its patches.
 struct Band {
+  Tarn::Matrix<double> means;  // 3 x count
   Tarn::Matrix<double> coefficients;
   PatchMatrix patches;
   std::uint32_t first = 0;  // first patch
@@ -189,7 +187,7 @@ ResultCode PqzCodec::DecodeBands(const Tarn::Matrix<double>& basesT, std::uint32
     multiply += timer.Seconds();
     timer.Restart();
     const ResultCode rc =
-        ArrangePatches(band.patches, m_average, m_header, image, ArrangePath::kAuto, band.first);
+        ArrangePatches(band.patches, band.means, m_header, image, ArrangePath::kAuto, band.first);
     arrange += timer.Seconds();
     return rc;
   };
@@ -248,7 +246,8 @@ ResultCode PqzCodec::DecodeBands(const Tarn::Matrix<double>& basesT, std::uint32
     band.first = row * grid.Columns;
     band.count = std::min(rowsPerBand, grid.Rows - row) * grid.Columns;
     StageTimer timer;
-    rc = m_coeff.ExpandRows(band.count, band.coefficients);
+    rc = m_average.ExpandBand(band.count, band.means);
+    if (rc == kSuccess) rc = m_coeff.ExpandRows(band.count, band.coefficients);
     times.expand += timer.Seconds();
     std::lock_guard<std::mutex> guard(mutex);
     if (rc != kSuccess) {
@@ -274,20 +273,34 @@ ResultCode PqzCodec::DecodeBands(const Tarn::Matrix<double>& basesT, std::uint32
 ResultCode PqzCodec::PreviewFrom(PqzReader& reader, CImageEx& image) {
   EmptyOnFailure guard{image};
   m_header = reader.Header();
-  if ((guard.rc = CheckPreviewLimits(m_header, m_limits)) != kSuccess) return guard.rc;
+  if ((guard.rc = CheckPreviewLimits(m_header, reader.FileLength(), m_limits)) != kSuccess) {
+    return guard.rc;
+  }
   if (Canceled()) return guard.rc = kCanceled;
-  if ((guard.rc = reader.ReadSection(PqzSection::kAverage, m_average)) != kSuccess) {
+  if ((guard.rc = reader.ReadSection(PqzSection::kAverage, m_average, true)) != kSuccess) {
     return guard.rc;
   }
   reader.Close();
-  if ((guard.rc = m_average.Expand(true)) != kSuccess) return guard.rc;
-  if (Canceled()) return guard.rc = kCanceled;
+  if (VisitColorConversion(m_header.ColorSpace, [](auto) { return kSuccess; }) != kSuccess) {
+    return guard.rc = kUnsupportedColorSpace;
+  }
   const PatchGrid grid = GridOf(m_header);
   if ((guard.rc = CreateTarget(image, static_cast<int>(grid.Columns), static_cast<int>(grid.Rows),
                                kPlatformError)) != kSuccess) {
     return guard.rc;
   }
-  return guard.rc = DrawPatchMeans(m_average, m_header, image);
+  // The means come a band at a time, each drawn before the next is decoded.
+  constexpr std::uint32_t kBandPatches = 1u << 16;
+  Tarn::Matrix<double> means;
+  for (std::uint32_t first = 0; first < grid.Patches; first += kBandPatches) {
+    if (Canceled()) return guard.rc = kCanceled;
+    const std::uint32_t count = std::min(kBandPatches, grid.Patches - first);
+    if ((guard.rc = m_average.ExpandBand(count, means)) != kSuccess ||
+        (guard.rc = DrawPatchMeans(means, m_header, image, first)) != kSuccess) {
+      return guard.rc;
+    }
+  }
+  return guard.rc = kSuccess;
 }
 
 }  // namespace orvane

@@ -43,7 +43,7 @@ const std::map<std::string, Expected> kBrokenSeeds = {
     {"broken_base_offset_gap.pqz", {kReadFailed, kReadFailed}},
     {"broken_coeff_offset_overlap.pqz", {kReadFailed, kReadFailed}},
     {"broken_coeff_offset_past_end.pqz", {kReadFailed, kReadFailed}},
-    {"broken_means_beyond_limits.pqz", {kNoMemory, kNoMemory}},
+    {"broken_picture_beyond_limits.pqz", {kNoMemory, kNoMemory}},
 };
 
 TEST(FuzzCorpus, EveryInputIsReadSafelyAndSeedsGiveTheirOutcome) {

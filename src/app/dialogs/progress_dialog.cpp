@@ -1,13 +1,15 @@
 #include "app/dialogs/progress_dialog.h"
 
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace orvane {
 
 CProgressDialog::CProgressDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint),
-      m_bar(new QProgressBar(this)) {
+      m_bar(new QProgressBar(this)),
+      m_cancel(new QPushButton(QStringLiteral("Cancel"), this)) {
   setObjectName(QStringLiteral("progressDialog_109"));
   setWindowTitle(QStringLiteral("Progress..."));
   setModal(false);
@@ -19,8 +21,17 @@ CProgressDialog::CProgressDialog(QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(11, 11, 11, 11);
   layout->addWidget(m_bar);
-  // 117 x 29 dialog units at the dialog font.
-  setFixedSize(234, 56);
+  m_cancel->setObjectName(QStringLiteral("cancelButton"));
+  m_cancel->setAutoDefault(false);
+  layout->addWidget(m_cancel, 0, Qt::AlignRight);
+  connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+  SetCancelable(false);
+}
+
+void CProgressDialog::SetCancelable(bool cancelable) {
+  m_cancel->setVisible(cancelable);
+  // 117 x 29 dialog units at the dialog font, and a row more for the button.
+  setFixedSize(234, cancelable ? 56 + m_cancel->sizeHint().height() + 6 : 56);
 }
 
 void CProgressDialog::SetProgress(const QString& caption, int percent) {

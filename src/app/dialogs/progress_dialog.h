@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QProgressBar;
+class QPushButton;
 
 namespace orvane {
 
@@ -17,9 +18,13 @@ class CProgressDialog : public QDialog {
   QProgressBar* Bar() const { return m_bar; }
   /// Caption and bar position (0 to 100) in one step.
   void SetProgress(const QString& caption, int percent);
+  /// Shows or hides the Cancel button; pressing it rejects the dialog, which a job that
+  /// listens to rejected() takes as its stop.
+  void SetCancelable(bool cancelable);
 
  private:
   QProgressBar* m_bar;
+  QPushButton* m_cancel;
 };
 
 }  // namespace orvane

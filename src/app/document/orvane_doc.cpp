@@ -70,7 +70,7 @@ QString SplitFileName(const std::string& path, int* status) {
     return {};
   }
   if (status != nullptr) *status = 0;
-  return QString::fromStdString(name + extension);
+  return QString::fromStdString(name) + QString::fromStdString(extension);
 }
 
 int SaveAsPqz(const std::string& sourcePath, const std::string& targetPath) {

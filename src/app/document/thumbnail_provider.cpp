@@ -29,6 +29,7 @@ QImage BlankThumbnail(std::uint16_t type) {
 // Budget of one decoded ordinary image, in megabytes; the reader's own default of 128 MB
 // would refuse ordinary large PNG or TIFF photos.
 constexpr int kReaderAllocationLimitMb = 1024;
+constexpr int kThumbnailDecodeQuality = 49;
 
 QImage OrdinaryThumbnail(const std::string& path, const CancelHook& cancel) {
   QImage thumbnail = BlankThumbnail(TYPE_ORDINARY_IMAGE);
@@ -44,6 +45,9 @@ QImage OrdinaryThumbnail(const std::string& path, const CancelHook& cancel) {
   // the box are read at their size and enlarged below.
   const bool shrink = fitted.isValid() && fitted.width() < stored.width();
   if (shrink) reader.setScaledSize(fitted.size());
+  // Below 50 the JPEG reader uses the fast integer transform without fancy upsampling: at an
+  // eighth of the size nobody sees the difference, and the decode is markedly quicker.
+  reader.setQuality(kThumbnailDecodeQuality);
   if (IsCanceled(cancel)) return thumbnail;
   QImage picture = reader.read();
   if (picture.isNull()) return thumbnail;

@@ -11,6 +11,7 @@
 #include "app/document/orvane_doc.h"
 #include "app/prompts/prompts.h"
 #include "imaging/file_type.h"
+#include "retrieval/job/similarity_tooltip.h"
 
 namespace orvane {
 
@@ -68,6 +69,14 @@ void CListViewEx::StartPage(const QStringList& labels) {
   empty.fill(Qt::transparent);
   const QIcon placeholder(empty);
   for (const QString& label : labels) addItem(new QListWidgetItem(placeholder, label));
+  // A ranked result tells its similarities; an unranked listing has no tooltip.
+  if (const COrvaneDoc* doc = GetAppDocument()) {
+    const std::vector<FileRecord>& records = doc->Records();
+    for (int k = 0; k < count(); ++k) {
+      const std::size_t index = static_cast<std::size_t>(doc->RecordIndexOfItem(k));
+      if (index < records.size()) item(k)->setToolTip(SimilarityToolTip(records[index]));
+    }
+  }
 }
 
 void CListViewEx::SetThumbnail(int item, const QImage& thumbnail) {

@@ -1,6 +1,5 @@
 #include "retrieval/view/retrieval_view.h"
 
-#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -191,14 +190,11 @@ void CRetrievalView::OnSearch() {
   request.records = doc->Records();
   if (CProgressDialog* progress = doc->ProgressDialog()) {
     progress->SetProgress(QString(), 0);
+    progress->SetCancelable(true);
     progress->show();
-    // Closing the progress window, or its Cancel button where it has one, stops the search.
+    // Its Cancel button, or closing the progress window, stops the search.
     connect(progress, &QDialog::rejected, this, &CRetrievalView::CancelSearch,
             Qt::UniqueConnection);
-    if (auto* cancel = progress->findChild<QAbstractButton*>(QStringLiteral("cancelButton"))) {
-      connect(cancel, &QAbstractButton::clicked, this, &CRetrievalView::CancelSearch,
-              Qt::UniqueConnection);
-    }
   }
   m_strSearchedFolder = doc->CurrentFolder();
   m_bSearchedSubFolders = doc->IncludeSubFolders();
@@ -224,7 +220,10 @@ void CRetrievalView::OnSearchProgress(const QString& caption, int percent) {
 
 void CRetrievalView::HideProgress() {
   COrvaneDoc* doc = GetAppDocument();
-  if (doc != nullptr && doc->ProgressDialog() != nullptr) doc->ProgressDialog()->hide();
+  if (doc != nullptr && doc->ProgressDialog() != nullptr) {
+    doc->ProgressDialog()->SetCancelable(false);
+    doc->ProgressDialog()->hide();
+  }
 }
 
 void CRetrievalView::OnSearchFinished(int code) {
