@@ -289,7 +289,13 @@ TEST_F(CodecToolTest, SearchRanksTheQueryItselfFirstAndPrintsOneLinePerCandidate
     EXPECT_THAT(lines[0], testing::StartsWith("1 1.000000 "));
     EXPECT_THAT(lines[0], testing::EndsWith("chelsea.pqz"));
     EXPECT_THAT(lines[2], testing::StartsWith("3 "));
+    // The ranking does not depend on the number of scoring threads.
+    const ToolRun one =
+        Pqz({"search", Q(folder / "chelsea.pqz"), Q(folder), "--feature", feature, "--jobs", "1"});
+    EXPECT_EQ(one.exitCode, 0) << one.err;
+    EXPECT_EQ(one.out, r.out);
   }
+  EXPECT_EQ(Pqz({"search", Q(folder / "chelsea.pqz"), Q(folder), "--jobs", "0"}).exitCode, 18);
 }
 
 TEST_F(CodecToolTest, SearchWithoutCandidatesSaysSoAndFails) {

@@ -30,5 +30,6 @@ ResultCode RunPreview(const Arguments& args);
 ResultCode RunEncode(const Arguments& args);
 ResultCode RunSearch(const Arguments& args);
 ResultCode RunThumbnail(const Arguments& args);
+ResultCode RunConvert(const Arguments& args);
 
 }  // namespace orvane::cli

@@ -36,15 +36,24 @@ constexpr Command kCommands[] = {
      &RunEncode},
     {"search",
      "search QUERY.pqz FOLDER [--recursive] [--feature block-mean|histogram|csd]\n"
-     "                                [--color-weight 0..100]\n"
+     "                                [--color-weight 0..100] [--jobs N]\n"
      "                                rank the PQZ files of FOLDER by their similarity to\n"
-     "                                QUERY (defaults: csd; weight 90, 75, 70 by feature)",
+     "                                QUERY (defaults: csd; weight 90, 75, 70 by feature;\n"
+     "                                N scoring threads, default: the cores)",
      &RunSearch},
     {"thumbnail",
      "thumbnail [-s SIZE] IN OUT.png\n"
      "                                write the thumbnail of any image file as PNG, its\n"
      "                                longest side SIZE (default 128)",
      &RunThumbnail},
+    {"convert",
+     "convert SRC DST [--recursive] [--to pqz|bmp] [--method pca|ica]\n"
+     "                                [--config FILE] [--jobs N] [--shard K/N]\n"
+     "                                convert the image files of SRC to PQZ (or the PQZ\n"
+     "                                files to BMP) into DST, sub-folders mirrored, on N\n"
+     "                                threads (default: the cores); --shard takes every\n"
+     "                                N-th file from the K-th (0-based) of the listing",
+     &RunConvert},
 };
 
 void PrintHelp() {

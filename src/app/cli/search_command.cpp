@@ -1,5 +1,5 @@
 // pqz search QUERY.pqz FOLDER [--recursive] [--feature block-mean|histogram|csd]
-//            [--color-weight 0..100]
+//            [--color-weight 0..100] [--jobs N]
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,7 +16,7 @@ namespace {
 
 constexpr const char* kUsage =
     "search QUERY.pqz FOLDER [--recursive] [--feature block-mean|histogram|csd] "
-    "[--color-weight 0..100]";
+    "[--color-weight 0..100] [--jobs N]";
 
 struct SearchOptions {
   std::string query;
@@ -24,6 +24,7 @@ struct SearchOptions {
   bool recursive = false;
   std::int32_t feature = kDefaultFeatureKind;
   std::int32_t colorWeight = -1;  ///< -1: the chosen descriptor's default weight
+  unsigned jobs = 0;              ///< scoring threads; 0: one per processor core
 };
 
 // The descriptor names of the command line, indexed by FeatureKind.
@@ -42,6 +43,19 @@ bool ParseWeight(const std::string& text, std::int32_t& weight) {
   return true;
 }
 
+// A whole number of threads, at least 1.
+bool ParseJobs(const std::string& text, unsigned& jobs) {
+  if (text.empty() || text.size() > 6) return false;
+  unsigned value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value == 0) return false;
+  jobs = value;
+  return true;
+}
+
 bool ParseOptions(const Arguments& args, SearchOptions& options) {
   std::vector<std::string> positional;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -55,6 +69,8 @@ bool ParseOptions(const Arguments& args, SearchOptions& options) {
       options.feature = kind;
     } else if (args[i] == "--color-weight" && i + 1 < args.size()) {
       if (!ParseWeight(args[++i], options.colorWeight)) return false;
+    } else if (args[i] == "--jobs" && i + 1 < args.size()) {
+      if (!ParseJobs(args[++i], options.jobs)) return false;
     } else if (args[i].rfind("--", 0) == 0) {
       return false;
     } else {
@@ -85,7 +101,8 @@ ResultCode RunSearch(const Arguments& args) {
       rc != kSuccess) {
     return ReportFailure(rc);
   }
-  const RetrievalSearch search(options.feature, options.colorWeight);
+  RetrievalSearch search(options.feature, options.colorWeight);
+  search.SetThreads(options.jobs);
   const ResultCode rc = search.Run(options.query, queryType, records);
   if (rc == kNotPqzFile) {
     std::fputs("Orvane supports PQZ files only!\n", stderr);
