@@ -79,12 +79,7 @@ void CConversionPanel::FinishForm(int row) {
   m_form->addLayout(buttons, row++, 0, 1, 3);
   m_form->addWidget(IncludeSubDirectoryCheck(), row++, 1, 1, 2);
   m_form->setRowStretch(row++, 1);
-  auto* pages = new QHBoxLayout;
-  pages->addWidget(new QLabel(QStringLiteral("Result Page:"), this));
-  CurrentPageEdit()->setMaximumWidth(48);
-  pages->addWidget(CurrentPageEdit());
-  pages->addWidget(PageCountLabel());
-  pages->addWidget(PageTrackbar(), 1);
+  QHBoxLayout* pages = MakePageRow();
   m_form->addLayout(pages, row, 0, 1, 3);
 }
 

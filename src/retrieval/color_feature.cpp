@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/matrix_exception.h"
+#include "foundation/small_helpers.h"
 #include "retrieval/section_reader.h"
 
 namespace orvane {
@@ -25,9 +26,6 @@ std::int64_t TruncToInt(double x) {
   return static_cast<std::int64_t>(x);
 }
 
-// ceil(a / b) without the overflow of a + b - 1.
-std::uint32_t CeilDiv(std::uint32_t a, std::uint32_t b) { return a / b + (a % b != 0 ? 1 : 0); }
-
 // The averages of a grid: 3 rows, one column per patch of a non-empty grid.
 bool FitsGrid(const Tarn::Matrix<double>& averages, const PatchGrid& grid) {
   return grid.Columns != 0 && grid.Rows != 0 &&
@@ -40,12 +38,6 @@ bool FitsGrid(const Tarn::Matrix<double>& averages, const PatchGrid& grid) {
 std::uint32_t ClampBin(std::int64_t bin, std::uint32_t bins) {
   return bin < 0 || bin >= static_cast<std::int64_t>(bins) ? bins - 1
                                                            : static_cast<std::uint32_t>(bin);
-}
-
-double RowNorm(const double* row, std::uint32_t n) {
-  double sum = 0.0;
-  for (std::uint32_t i = 0; i < n; ++i) sum += row[i] * row[i];
-  return std::sqrt(sum);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/matrix_exception.h"
+#include "foundation/small_helpers.h"
 #include "pqz/pqz_header.h"
 #include "retrieval/section_reader.h"
 
@@ -56,12 +57,8 @@ ResultCode EdgeFeature::RowNorms(const Tarn::Matrix<double>& bases, Tarn::Double
   } catch (const Tarn::MatrixException&) {
     return kNoMemory;
   }
-  for (std::uint32_t r = 0; r < bases.Rows(); ++r) {
-    const double* row = bases.Row(r);
-    double sum = 0.0;
-    for (std::uint32_t c = 0; c < bases.Columns(); ++c) sum += row[c] * row[c];
-    norms[r] = std::sqrt(sum);
-  }
+  for (std::uint32_t r = 0; r < bases.Rows(); ++r)
+    norms[r] = RowNorm(bases.Row(r), bases.Columns());
   return kSuccess;
 }
 

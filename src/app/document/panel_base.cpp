@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
@@ -92,6 +93,16 @@ void CPanelBase::OnPageScroll(PageScroll scroll) {
   m_currentPage->setText(QString::number(page + 1));
   doc->SetCurrentPage(page);
   doc->LoadPageThumbnails();
+}
+
+QHBoxLayout* CPanelBase::MakePageRow() {
+  auto* pages = new QHBoxLayout;
+  pages->addWidget(new QLabel(QStringLiteral("Result Page:"), this));
+  m_currentPage->setMaximumWidth(48);
+  pages->addWidget(m_currentPage);
+  pages->addWidget(m_pageCount);
+  pages->addWidget(m_pageTrackbar, 1);
+  return pages;
 }
 
 }  // namespace orvane

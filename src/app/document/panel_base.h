@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QSlider;
@@ -45,6 +46,9 @@ class CPanelBase : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  /// The "Result Page:" row every panel shows: the label, the page edit, the page count and
+  /// the trackbar, which takes the spare width.
+  QHBoxLayout* MakePageRow();
 
  private:
   QLineEdit* m_targetDirectory;

@@ -108,12 +108,7 @@ CRetrievalView::CRetrievalView(QWidget* parent)
   folder->addWidget(TargetDirectoryEdit(), 1);
   layout->addLayout(folder, 5, 0, 1, 4);
   layout->addWidget(IncludeSubDirectoryCheck(), 6, 0, 1, 4);
-  auto* pages = new QHBoxLayout;
-  pages->addWidget(new QLabel(QStringLiteral("Result Page:"), this));
-  CurrentPageEdit()->setMaximumWidth(48);
-  pages->addWidget(CurrentPageEdit());
-  pages->addWidget(PageCountLabel());
-  pages->addWidget(PageTrackbar(), 1);
+  QHBoxLayout* pages = MakePageRow();
   layout->addLayout(pages, 7, 0, 1, 4);
   layout->setColumnStretch(0, 1);
   // The tab view's share of the frame decides the panel's height, not the form's rows.
