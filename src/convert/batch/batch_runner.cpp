@@ -20,7 +20,7 @@ unsigned BatchWorkerCount(unsigned workers, std::size_t files) {
 }
 
 BatchResult RunBatch(const std::vector<BatchItem>& items, const BatchSettings& settings,
-                     const ConvertOne& convert) {
+                     const ConvertOne& convert, const FailureLine& failureLine) {
   BatchResult result;
   result.codes.assign(items.size(), kCanceled);
   ReportSink& report = settings.report != nullptr ? *settings.report : DefaultReportSink();
@@ -80,6 +80,11 @@ BatchResult RunBatch(const std::vector<BatchItem>& items, const BatchSettings& s
   result.converted = progress.converted;
   result.canceled = std::any_of(result.codes.begin(), result.codes.end(),
                                 [](ResultCode code) { return code == kCanceled; });
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (result.codes[i] != kSuccess && result.codes[i] != kCanceled) {
+      result.failures.push_back(failureLine(i));
+    }
+  }
   return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "convert/batch/batch_settings.h"
@@ -20,10 +21,13 @@ using ConvertOne = std::function<ResultCode(std::size_t index, ReportSink& repor
 /// get kCanceled. Each item's reports are collected and written to the report sink in one
 /// piece when the item ends; progress goes to the sink of the settings as items start and end.
 ///
-/// Fills `codes`, `converted` and `canceled` of the result; `failures` is left to the caller,
-/// which knows what to list.
+/// The line a failed item gets in the failure list.
+using FailureLine = std::function<std::string(std::size_t index)>;
+
+/// Fills the result; every item that failed (not merely cancelled) gets `failureLine(index)`
+/// in `failures`, in list order.
 BatchResult RunBatch(const std::vector<BatchItem>& items, const BatchSettings& settings,
-                     const ConvertOne& convert);
+                     const ConvertOne& convert, const FailureLine& failureLine);
 
 /// The number of files a batch converts at once: `workers`, or the number of processor cores
 /// when that is 0, never more than the files and never less than 1.

@@ -29,13 +29,7 @@ BatchResult ConvertToBmp(const std::vector<BatchItem>& items, const BatchSetting
     return SaveImageFile(image, output.path) ? kSuccess : kWriteFailed;
   };
 
-  BatchResult result = RunBatch(items, settings, convert);
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (result.codes[i] != kSuccess && result.codes[i] != kCanceled) {
-      result.failures.push_back(items[i].m_strName);
-    }
-  }
-  return result;
+  return RunBatch(items, settings, convert, [&](std::size_t i) { return items[i].m_strName; });
 }
 
 }  // namespace orvane

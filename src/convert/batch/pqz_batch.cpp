@@ -49,13 +49,7 @@ BatchResult ConvertToPqz(const std::vector<BatchItem>& items, const PqzBatchSett
     return rc;
   };
 
-  BatchResult result = RunBatch(items, batch, convert);
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (result.codes[i] != kSuccess && result.codes[i] != kCanceled) {
-      result.failures.push_back(outputs[i].path);
-    }
-  }
-  return result;
+  return RunBatch(items, batch, convert, [&](std::size_t i) { return outputs[i].path; });
 }
 
 }  // namespace orvane
