@@ -69,6 +69,8 @@ class CImageEx {
   /// The type code and the draw rectangle are kept.
   void Destroy();
   bool IsNull() const { return m_pBitmap == nullptr; }
+  /// Whether another image holds the same pixels (images share them through CopyFrom).
+  bool SharesPixels() const { return m_pBitmap.use_count() > 1; }
 
   int GetWidth() const { return m_nWidth; }
   int GetHeight() const { return m_nHeight; }

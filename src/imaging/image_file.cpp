@@ -6,6 +6,7 @@
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QString>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -73,6 +74,19 @@ bool WriteBmp24(const CImageEx& image, QSaveFile& file) {
          file.write(lowest, static_cast<qint64>(pixelBytes)) == static_cast<qint64>(pixelBytes);
 }
 
+// Writes with Qt's writer for `format`; commits only a complete file.
+bool WriteWithQt(const QImage& picture, const QByteArray& format, QSaveFile& file) {
+  if (picture.isNull() || !file.open(QIODevice::WriteOnly)) {
+    return false;
+  }
+  QImageWriter writer(&file, format);
+  if (!writer.write(picture)) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
+}
+
 }  // namespace
 
 void SetImageReaderAllocationLimit() {
@@ -109,19 +123,32 @@ bool SaveImageFile(const CImageEx& image, const std::string& path) {
     }
     return file.commit();
   }
-  const QImage picture = ToQImage(image);
-  if (picture.isNull()) {
-    return false;
+  return WriteWithQt(ToQImage(image), format, file);
+}
+
+bool SaveImageFile(CImageEx&& image, const std::string& path) {
+  CImageEx owned = std::move(image);
+  const QByteArray format = WriterFormatFor(path);
+  if (owned.IsNull() || owned.GetBPP() != 24 || owned.GetPitch() >= 0 || owned.SharesPixels() ||
+      format.isEmpty() || format == "bmp") {
+    return SaveImageFile(owned, path);
   }
-  if (!file.open(QIODevice::WriteOnly)) {
-    return false;
+  // Bottom-up rows reversed in place run top-down from the buffer's start, which is a
+  // blue-green-red picture Qt's writers read without a copy. `owned` is not used as an image
+  // after this, so its rows may be left in any order.
+  const int height = owned.GetHeight();
+  const std::size_t stride = static_cast<std::size_t>(-owned.GetPitch());
+  std::uint8_t* first =
+      owned.GetBits() + static_cast<std::ptrdiff_t>(height - 1) * owned.GetPitch();
+  for (int y = 0; y < height / 2; ++y) {
+    std::uint8_t* upper = first + static_cast<std::size_t>(y) * stride;
+    std::uint8_t* lower = first + static_cast<std::size_t>(height - 1 - y) * stride;
+    std::swap_ranges(upper, upper + stride, lower);
   }
-  QImageWriter writer(&file, format);
-  if (!writer.write(picture)) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
+  const QImage picture(static_cast<const uchar*>(first), owned.GetWidth(), height,
+                       static_cast<qsizetype>(stride), QImage::Format_BGR888);
+  QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
+  return WriteWithQt(picture, format, file);
 }
 
 }  // namespace orvane

@@ -33,4 +33,10 @@ bool LoadImageFile(CImageEx& image, const std::string& path);
 /// written) or a failed write.
 bool SaveImageFile(const CImageEx& image, const std::string& path);
 
+/// SaveImageFile for an image the caller is done with: `image` is empty afterwards, whether
+/// the save succeeded or not. When it holds its pixels alone, a 24-bit image is handed to the
+/// writer where it lies (its rows put in top-down order in place) instead of being copied, so
+/// saving the largest pictures takes no second picture's worth of memory.
+bool SaveImageFile(CImageEx&& image, const std::string& path);
+
 }  // namespace orvane

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -175,6 +176,43 @@ TEST(SaveImageFile, AlphaSurvivesAPngRoundTrip) {
   EXPECT_EQ(loaded.GetPixel(1, 0), 0x405060u);
   EXPECT_EQ(loaded.GetBits()[3], 0xFF);
   EXPECT_EQ(loaded.GetBits()[7], 0x80);
+}
+
+// Handing the picture over writes it in place (rows reordered inside its own buffer); the
+// file must still hold the picture upright, and an image sharing the pixels must not see
+// them move. Odd and even heights reorder differently around the middle row.
+TEST(SaveImageFile, HandedOverPictureIsWrittenUprightAndSharersKeepTheirPixels) {
+  for (const char* name : {"c.png", "c.ppm", "c.bmp"}) {
+    for (int height : {3, 4}) {
+      SCOPED_TRACE(std::string(name) + " height " + std::to_string(height));
+      CImageEx expected;
+      ASSERT_TRUE(expected.Create(5, height, 24));
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < 5; ++x) {
+          expected.SetPixel(x, y, static_cast<std::uint32_t>(5 * y + x) * 0x110B07u);
+        }
+      }
+      QTemporaryDir dir;
+      const QString alone = dir.filePath(QString("alone-") + name);
+      CImageEx handed;
+      handed.CopyFrom(expected);  // shares the pixels, which must stay as they are
+      ASSERT_TRUE(SaveImageFile(std::move(handed), Local(alone)));
+      EXPECT_TRUE(handed.IsNull());
+      CImageEx loaded;
+      ASSERT_TRUE(LoadImageFile(loaded, Local(alone)));
+      ExpectSamePixels(expected, loaded);
+
+      CImageEx sole;
+      ASSERT_TRUE(sole.Create(5, height, 24));
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < 5; ++x) sole.SetPixel(x, y, expected.GetPixel(x, y));
+      }
+      const QString own = dir.filePath(QString("own-") + name);
+      ASSERT_TRUE(SaveImageFile(std::move(sole), Local(own)));
+      ASSERT_TRUE(LoadImageFile(loaded, Local(own)));
+      ExpectSamePixels(expected, loaded);
+    }
+  }
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
 // pqz decode IN.pqz OUT and pqz preview IN.pqz OUT: decoding to an ordinary image file.
+#include <utility>
+
 #include "app/cli/command.h"
 #include "imaging/image_ex.h"
 #include "imaging/image_file.h"
@@ -18,8 +20,9 @@ ResultCode DecodeTo(const Arguments& args, DecodeKind kind) {
   const ResultCode rc =
       kind == DecodeKind::kFull ? codec.Decode(image, args[0]) : codec.Preview(image, args[0]);
   if (rc != kSuccess) return ReportFailure(rc);
-  // The writer is chosen by OUT's extension; an unknown one writes nothing.
-  if (!SaveImageFile(image, args[1])) return ReportFailure(kWriteFailed);
+  // The writer is chosen by OUT's extension; an unknown one writes nothing. The picture is
+  // handed over, so that the largest ones are written without a copy.
+  if (!SaveImageFile(std::move(image), args[1])) return ReportFailure(kWriteFailed);
   return kSuccess;
 }
 
