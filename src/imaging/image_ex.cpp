@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/large_allocation.h"
+
 namespace orvane {
 
 namespace {
@@ -35,8 +37,8 @@ struct CImageEx::Bitmap {
   struct FreeDeleter {
     void operator()(std::uint8_t* p) const { std::free(p); }
   };
-  // calloc rather than new[]: the kernel hands out large zeroed blocks without touching
-  // every page, so creating a big image costs nothing until it is written.
+  // Big pictures come in huge pages: a decode writes every row once, and faulting a photo's
+  // buffer in 4 KiB pages costs as much as arranging its pixels.
   std::unique_ptr<std::uint8_t, FreeDeleter> pixels;
   std::array<std::uint32_t, 256> palette{};
 };
@@ -78,10 +80,11 @@ bool CImageEx::Create(int width, int height, int bpp) {
   } catch (const std::bad_alloc&) {
     return false;
   }
-  bitmap->pixels.reset(static_cast<std::uint8_t*>(std::calloc(size, 1)));
+  bitmap->pixels.reset(static_cast<std::uint8_t*>(AllocateLarge(size)));
   if (!bitmap->pixels) {
     return false;
   }
+  std::memset(bitmap->pixels.get(), 0, size);
   m_pBitmap = std::move(bitmap);
   // Bottom-up: the last row of the picture comes first in memory, so the top row is the last
   // one in the buffer and each row down lies one stride earlier.
