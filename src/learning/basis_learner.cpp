@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "foundation/matrix_exception.h"
+#include "foundation/product_kernels.h"
 #include "learning/dense_products.h"
 #include "learning/symmetric_eigen.h"
 #include "learning/tanh_nonlinearity.h"
@@ -132,7 +133,6 @@ bool BasisLearner::IcaStep() {
   if (m != 0) {
     const std::uint32_t slice_rows = std::min(patches, kSliceRows);
     Tarn::Matrix<double> activity(m, slice_rows);
-    Tarn::Matrix<double> slice_t(m, slice_rows);
     Tarn::Matrix<double> part(m, m);
     for (std::uint32_t r0 = 0; r0 < patches; r0 += slice_rows) {
       const std::uint32_t len = std::min(slice_rows, patches - r0);
@@ -143,13 +143,9 @@ bool BasisLearner::IcaStep() {
         double* row = activity.Data() + static_cast<std::size_t>(i) * len;
         slope_sum[i] += TanhWithSlopeSum(row, len);  // g = tanh in place, Σ g' = Σ sech²
       }
-      double* st = slice_t.Data();
-      for (std::uint32_t j = 0; j < len; ++j) {
-        const double* z = m_whitened.Row(r0 + j);
-        for (std::uint32_t c = 0; c < m; ++c) st[static_cast<std::size_t>(c) * len + j] = z[c];
-      }
-      // g(Y_slice) · Z_slice, with Z_sliceᵀ as the kernel's row-walked second operand.
-      Tarn::detail::MultiplyTransposed(activity.Data(), st, part.Data(), m, m, len);
+      // g(Y_slice) · Z_slice straight from Z's rows: the same sums, in the same order, as
+      // with a transposed copy of the slice.
+      Tarn::detail::Multiply(activity.Data(), m_whitened.Row(r0), part.Data(), m, m, len);
       for (std::uint32_t k = 0; k < m * m; ++k) gz.Data()[k] += part.Data()[k];
     }
   }
