@@ -122,7 +122,7 @@ double ThreadSeconds() {
 }
 
 double LearnSeconds(const Tarn::Matrix<double>& x, std::uint32_t iterations) {
-  orvane::LearningParameters parameters;
+  orvane::LearnerOptions parameters;
   parameters.DimensionReduction = kBases;
   parameters.MaxIterations = iterations;
   parameters.ConversionCondition = 0.0;
