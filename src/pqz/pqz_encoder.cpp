@@ -4,11 +4,13 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "foundation/product_kernels.h"
 #include "imaging/image_ex.h"
 #include "learning/basis_learner.h"
 #include "learning/basis_projector.h"
@@ -113,7 +115,20 @@ ResultCode PqzCodec::PreConvert(Tarn::Matrix<double>& projection) {
 
 ResultCode PqzCodec::Multiply(const PatchMatrix& patches, const Tarn::Matrix<double>& projection) {
   try {
-    static_cast<Tarn::Matrix<double>&>(m_coeff) = patches * projection;
+    // Row by row the same values as patches * projection; the rows are shared between the
+    // cores.
+    Tarn::Matrix<double> coefficients(patches.Rows(), projection.Columns());
+    if (!coefficients.IsEmpty()) {
+      const Tarn::Matrix<double> transposed = projection.Transpose();
+      if (patches.Columns() == 0) {
+        coefficients.Fill(0.0);
+      } else {
+        Tarn::detail::MultiplyTransposedParallel(patches.Data(), transposed.Data(),
+                                                 coefficients.Data(), patches.Rows(),
+                                                 projection.Columns(), patches.Columns(), 0);
+      }
+    }
+    static_cast<Tarn::Matrix<double>&>(m_coeff) = std::move(coefficients);
   } catch (const Tarn::MatrixException&) {
     return kNoMemory;
   }
