@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QStandardPaths>
@@ -97,11 +98,21 @@ bool ReadValidEntry(const QString& entry, const QString& path, QImage& picture) 
   return true;
 }
 
+// The folder the shared cache lives in, found as the other programs find it: $XDG_CACHE_HOME
+// when it is an absolute path (a relative one is to be ignored), else the platform's cache
+// folder. The variable is read first because Qt's test mode moves the standard folders to
+// ~/.qttest whatever the variable says, and a test points the cache at a folder of its own.
+QString CacheHome() {
+  const QString home = QFile::decodeName(qgetenv("XDG_CACHE_HOME"));
+  if (!home.isEmpty() && QDir::isAbsolutePath(home)) {
+    return home;
+  }
+  return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+}
+
 }  // namespace
 
-ThumbnailCache::ThumbnailCache()
-    : ThumbnailCache(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-                     QStringLiteral("/thumbnails")) {}
+ThumbnailCache::ThumbnailCache() : ThumbnailCache(CacheHome() + QStringLiteral("/thumbnails")) {}
 
 ThumbnailCache::ThumbnailCache(QString root) : m_root(std::move(root)) {}
 
