@@ -99,15 +99,16 @@ bool ReadValidEntry(const QString& entry, const QString& path, QImage& picture) 
 }
 
 // The folder the shared cache lives in, found as the other programs find it: $XDG_CACHE_HOME
-// when it is an absolute path (a relative one is to be ignored), else the platform's cache
-// folder. The variable is read first because Qt's test mode moves the standard folders to
-// ~/.qttest whatever the variable says, and a test points the cache at a folder of its own.
+// when it is an absolute path, ~/.cache when it is relative (such a value is to be ignored),
+// else the platform's cache folder. The variable is read here because Qt's test mode moves
+// the standard folders to ~/.qttest whatever it says, and a test points the cache at a folder
+// of its own through it.
 QString CacheHome() {
   const QString home = QFile::decodeName(qgetenv("XDG_CACHE_HOME"));
-  if (!home.isEmpty() && QDir::isAbsolutePath(home)) {
-    return home;
+  if (home.isEmpty()) {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
   }
-  return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+  return QDir::isAbsolutePath(home) ? home : QDir::homePath() + QStringLiteral("/.cache");
 }
 
 }  // namespace
