@@ -45,11 +45,17 @@ QByteArray Contents(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A 128 x 64 PQZ file of one colour; ICA iterations give it iteration flag 1.
+// A 128 x 64 PQZ file of orange with fine detail (shades up to 14 either side of the mean
+// from pixel to pixel); ICA iterations give it iteration flag 1.
 void WritePqz(const QString& path, int iterations) {
   CImageEx image;
   QVERIFY(image.Create(128, 64, 24));
-  image.Fill(0x30C0E0);  // a light orange, 0x00BBGGRR
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 128; ++x) {
+      const std::uint32_t v = static_cast<std::uint32_t>((x * 37 + y * 91) % 29);
+      image.SetPixel(x, y, (0x1A + v) << 16 | (0xA6 + v) << 8 | (0xCA + v));  // 0x00BBGGRR
+    }
+  }
   EncodingParameters p;
   p.Learning.DimensionReduction = 24;
   p.Learning.MaxIterations = static_cast<std::uint32_t>(iterations);
@@ -194,7 +200,7 @@ void ThumbnailTest::PqzTypeComesOutRightFromTheCache() {
   WritePqz(ica, 2);
   const QColor darkRed(0x7F, 0, 0);
   const QColor darkBlue(0, 0, 0x7F);
-  const QColor orange(0xE0, 0xC0, 0x30);
+  const QColor orange(0xD8, 0xB4, 0x28);  // the mean
   AppFixture app;
   app.OpenFolderAndWait(dir.path());
   CListViewEx* list = app.frame->ListView();
@@ -204,6 +210,15 @@ void ThumbnailTest::PqzTypeComesOutRightFromTheCache() {
   QVERIFY(Near(IconColourAt(list->item(0), 48, 48), orange));
   QVERIFY(Near(IconColourAt(list->item(1), 48, 10), darkBlue));
   QVERIFY(Near(IconColourAt(list->item(1), 48, 48), orange));
+  QCOMPARE(app.doc->Records()[0].m_nType, 0);
+  QCOMPARE(app.doc->Records()[1].m_nType, 1);
+  const QImage made[] = {list->item(0)->icon().pixmap(kThumbnailSide).toImage(),
+                         list->item(1)->icon().pixmap(kThumbnailSide).toImage()};
+
+  // The revisit, from the entries, shows the very same thumbnails.
+  app.OpenFolderAndWait(dir.path());
+  QCOMPARE(list->item(0)->icon().pixmap(kThumbnailSide).toImage(), made[0]);
+  QCOMPARE(list->item(1)->icon().pixmap(kThumbnailSide).toImage(), made[1]);
   QCOMPARE(app.doc->Records()[0].m_nType, 0);
   QCOMPARE(app.doc->Records()[1].m_nType, 1);
 

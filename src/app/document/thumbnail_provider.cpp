@@ -40,8 +40,9 @@ QImage FitIntoThumbnail(const QImage& picture, std::uint16_t type) {
   if (picture.isNull() || !box.isValid()) return thumbnail;
   QPainter painter(&thumbnail);
   if (box.width() < picture.width() || box.height() < picture.height()) {
-    painter.drawImage(box.topLeft(),
-                      picture.scaled(box.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    // In one format whether the picture was just made (a PQZ picture has 24 bits) or read
+    // back from its PNG entry, so that a revisit shows the very same thumbnail.
+    painter.drawImage(box.topLeft(), ScaleSmoothly(picture, box.size()));
   } else {
     painter.drawImage(box, picture);
   }
