@@ -13,10 +13,10 @@ enum class FileAccess {
 };
 
 /// Writes `picture` as a PNG file at `path`, whatever the path's extension, with the
-/// picture's text keys (QImage::setText) as PNG text chunks. The file is written beside the
-/// target under a temporary name and renamed over it only when complete, so readers never
-/// see a partial file, a failed write leaves nothing behind and an existing target stays as
-/// it was. False for a null picture or a failed write.
+/// picture's text keys (QImage::setText) as PNG text chunks, at zlib's fastest level. The file is
+/// written beside the target under a temporary name and renamed over it only when complete, so
+/// readers never see a partial file, a failed write leaves nothing behind and an existing target
+/// stays as it was. False for a null picture or a failed write.
 bool WritePngFileAtomically(const QImage& picture, const QString& path,
                             FileAccess access = FileAccess::kDefault);
 
