@@ -180,7 +180,8 @@ bool ThumbnailCache::WriteEntry(const QString& entry, const QString& path, QImag
   picture.setText(QString::fromLatin1(kMTimeKey), mtime);
   picture.setText(QString::fromLatin1(kSizeKey), QString::number(QFileInfo(path).size()));
   picture.setText(QString::fromLatin1(kSoftwareKey), QString::fromLatin1(kSoftware));
-  return WritePngFileAtomically(picture, entry, FileAccess::kOwnerOnly);
+  // An entry a crash leaves half written reads as a miss and is made again.
+  return WritePngFileAtomically(picture, entry, FileAccess::kOwnerOnly, Durability::kUnsynced);
 }
 
 }  // namespace orvane
