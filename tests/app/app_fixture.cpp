@@ -1,6 +1,7 @@
 #include "app_fixture.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QImage>
 #include <QStandardPaths>
 #include <QTest>
@@ -14,6 +15,9 @@ AppFixture::AppFixture() {
   QStandardPaths::setTestModeEnabled(true);
   QCoreApplication::setOrganizationName(QStringLiteral("OrvaneTests"));
   QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
+  // Before the document, whose thumbnail jobs find the cache through the variable.
+  savedCacheHome = qgetenv("XDG_CACHE_HOME");
+  qputenv("XDG_CACHE_HOME", QFile::encodeName(cacheHome.path()));
   doc = std::make_unique<COrvaneDoc>();
   doc->SetPrompts(&prompts);
   frame = std::make_unique<CMainFrame>();
@@ -23,6 +27,11 @@ AppFixture::~AppFixture() {
   WaitIdle();
   frame.reset();
   doc.reset();
+  if (savedCacheHome.isNull()) {
+    qunsetenv("XDG_CACHE_HOME");
+  } else {
+    qputenv("XDG_CACHE_HOME", savedCacheHome);
+  }
 }
 
 CPanelBase* AppFixture::Panel() const { return doc->SelectedPanel(); }

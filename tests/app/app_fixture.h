@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QString>
 #include <QTemporaryDir>
@@ -13,7 +14,8 @@
 namespace orvane::test {
 
 /// The program's window as the application makes it: the document first, with the scripted
-/// prompts, then the frame and its panes. Settings and caches go to the test locations.
+/// prompts, then the frame and its panes. Settings go to the test locations, and the shared
+/// thumbnail cache to a fresh folder of this fixture's ($XDG_CACHE_HOME while it lives).
 struct AppFixture {
   AppFixture();
   ~AppFixture();
@@ -24,6 +26,8 @@ struct AppFixture {
   /// Waits until no page and no image is being made.
   static bool WaitIdle(int timeoutMs = 20000);
 
+  QTemporaryDir cacheHome;
+  QByteArray savedCacheHome;
   CScriptedPrompts prompts;
   std::unique_ptr<COrvaneDoc> doc;
   std::unique_ptr<CMainFrame> frame;

@@ -1,6 +1,9 @@
-// Thumbnail jobs: pictures, aspect, hostile files, abandoned pages, a responsive window.
+// Thumbnail jobs: pictures, aspect, hostile files, the shared cache on revisits, abandoned
+// pages, a responsive window.
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
@@ -11,6 +14,8 @@
 #include "app/views/list_view_ex.h"
 #include "app_fixture.h"
 #include "imaging/image_ex.h"
+#include "imaging/thumbnail/thumbnail_cache.h"
+#include "pqz/pqz_codec.h"
 
 namespace orvane::test {
 namespace {
@@ -26,6 +31,39 @@ bool Near(const QColor& a, const QColor& b) {
          qAbs(a.blue() - b.blue()) < 24;
 }
 
+// Replaces the bytes of the file at `path` and gives it the modification time `time`.
+void Rewrite(const QString& path, const QByteArray& bytes, const QDateTime& time) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  QCOMPARE(file.write(bytes), bytes.size());
+  QVERIFY(file.flush());  // before the time is set: a later write would set it again
+  QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
+}
+
+QByteArray Contents(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A 128 x 64 PQZ file of orange with fine detail (shades up to 14 either side of the mean
+// from pixel to pixel); ICA iterations give it iteration flag 1.
+void WritePqz(const QString& path, int iterations) {
+  CImageEx image;
+  QVERIFY(image.Create(128, 64, 24));
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 128; ++x) {
+      const std::uint32_t v = static_cast<std::uint32_t>((x * 37 + y * 91) % 29);
+      image.SetPixel(x, y, (0x1A + v) << 16 | (0xA6 + v) << 8 | (0xCA + v));  // 0x00BBGGRR
+    }
+  }
+  EncodingParameters p;
+  p.Learning.DimensionReduction = 24;
+  p.Learning.MaxIterations = static_cast<std::uint32_t>(iterations);
+  PqzCodec codec;
+  QCOMPARE(codec.SetParameters(p.Common, p.Learning, p.Compression), kSuccess);
+  QCOMPARE(codec.Encode(path.toStdString(), image), kSuccess);
+}
+
 }  // namespace
 
 class ThumbnailTest : public QObject {
@@ -35,6 +73,9 @@ class ThumbnailTest : public QObject {
   void FitsWidePhotosWithTheirAspect_data();
   void FitsWidePhotosWithTheirAspect();
   void HostilePqzFilesGiveGreyThumbnails();
+  void RevisitedFilesComeFromTheCache();
+  void ChangedFilesAreMadeAnew();
+  void PqzTypeComesOutRightFromTheCache();
   void ChangingFolderDropsTheOldPagesThumbnails();
   void WindowStaysResponsiveWhileAPageLoads();
 };
@@ -53,7 +94,8 @@ void ThumbnailTest::FitsWidePhotosWithTheirAspect() {
   const QString path = dir.filePath(name);
   QVERIFY(WritePicture(path, size.width(), size.height(), QColor(0, 160, 0)));
   std::uint16_t type = 0;
-  const QImage thumbnail = MakeThumbnailImage(path.toStdString(), type);
+  const ThumbnailCache cache(dir.filePath(QStringLiteral("cache")));
+  const QImage thumbnail = MakeThumbnailImage(path.toStdString(), cache, type);
   QCOMPARE(thumbnail.size(), QSize(kThumbnailSide, kThumbnailSide));
   QCOMPARE(type, TYPE_ORDINARY_IMAGE);
   // 2 : 1 fills the width and the middle 48 rows; grey above and below.
@@ -85,6 +127,114 @@ void ThumbnailTest::HostilePqzFilesGiveGreyThumbnails() {
   }
   // The page goes on past them.
   QVERIFY(Near(IconColourAt(list->item(4), 48, 48), Qt::blue));
+}
+
+void ThumbnailTest::RevisitedFilesComeFromTheCache() {
+  QTemporaryDir dir;
+  const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
+  const QString broken = dir.filePath(QStringLiteral("broken.jpg"));
+  QVERIFY(WritePicture(photo, 400, 300, QColor(0, 160, 0)));
+  Rewrite(broken, "not a picture", QDateTime::currentDateTime());
+  AppFixture app;
+  app.OpenFolderAndWait(dir.path());
+  CListViewEx* list = app.frame->ListView();
+  QCOMPARE(list->count(), 2);
+  QVERIFY(Near(IconColourAt(list->item(0), 48, 48), kGrey));  // broken.jpg
+  QVERIFY(Near(IconColourAt(list->item(1), 48, 48), QColor(0, 160, 0)));
+  const ThumbnailCache cache;  // the fixture's
+  QVERIFY(QFileInfo::exists(cache.NormalEntryPath(photo)));
+  QVERIFY(QFileInfo::exists(cache.FailureEntryPath(broken)));
+  QVERIFY(!QFileInfo::exists(cache.NormalEntryPath(broken)));
+
+  // The contents change places and the times stay: a second visit reads neither file, so the
+  // photo's thumbnail stays and the picture now in broken.jpg is not looked at.
+  const QByteArray picture = Contents(photo);
+  const QDateTime photoTime = QFileInfo(photo).lastModified();
+  const QDateTime brokenTime = QFileInfo(broken).lastModified();
+  Rewrite(photo, "not a picture", photoTime);
+  Rewrite(broken, picture, brokenTime);
+  app.OpenFolderAndWait(dir.path());
+  QCOMPARE(list->count(), 2);
+  QVERIFY(Near(IconColourAt(list->item(0), 48, 48), kGrey));
+  QVERIFY(Near(IconColourAt(list->item(1), 48, 48), QColor(0, 160, 0)));
+  // 4 : 3 fits the width and the middle 72 rows, as a thumbnail made from the file does.
+  QVERIFY(Near(IconColourAt(list->item(1), 48, 8), kGrey));
+  QVERIFY(Near(IconColourAt(list->item(1), 48, 14), QColor(0, 160, 0)));
+  QVERIFY(Near(IconColourAt(list->item(1), 48, 87), kGrey));
+  QCOMPARE(app.doc->Records()[1].m_nType, TYPE_ORDINARY_IMAGE);
+}
+
+void ThumbnailTest::ChangedFilesAreMadeAnew() {
+  QTemporaryDir dir;
+  const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
+  const QString broken = dir.filePath(QStringLiteral("broken.jpg"));
+  QVERIFY(WritePicture(photo, 400, 300, QColor(0, 160, 0)));
+  Rewrite(broken, "not a picture", QDateTime::currentDateTime());
+  AppFixture app;
+  app.OpenFolderAndWait(dir.path());
+  // Both files change, each with a new modification time: the cached thumbnail and the
+  // failure no longer stand for them.
+  const QByteArray picture = Contents(photo);
+  const QDateTime later = QFileInfo(photo).lastModified().addSecs(60);
+  Rewrite(photo, "not a picture", later);
+  Rewrite(broken, picture, later);
+  app.OpenFolderAndWait(dir.path());
+  CListViewEx* list = app.frame->ListView();
+  QCOMPARE(list->count(), 2);
+  QVERIFY(Near(IconColourAt(list->item(0), 48, 48), QColor(0, 160, 0)));  // broken.jpg
+  QVERIFY(Near(IconColourAt(list->item(1), 48, 48), kGrey));
+  QCOMPARE(app.doc->Records()[1].m_nType, TYPE_ORDINARY_IMAGE);
+  const ThumbnailCache cache;
+  QVERIFY(QFileInfo::exists(cache.NormalEntryPath(broken)));
+  QVERIFY(QFileInfo::exists(cache.FailureEntryPath(photo)));
+  QImage entry;
+  QCOMPARE(cache.Lookup(photo, entry), CacheLookup::kFailed);
+  QCOMPARE(cache.Lookup(broken, entry), CacheLookup::kHit);
+}
+
+void ThumbnailTest::PqzTypeComesOutRightFromTheCache() {
+  QTemporaryDir dir;
+  const QString plain = dir.filePath(QStringLiteral("a_plain.pqz"));
+  const QString ica = dir.filePath(QStringLiteral("b_ica.pqz"));
+  WritePqz(plain, 0);
+  WritePqz(ica, 2);
+  const QColor darkRed(0x7F, 0, 0);
+  const QColor darkBlue(0, 0, 0x7F);
+  const QColor orange(0xD8, 0xB4, 0x28);  // the mean
+  AppFixture app;
+  app.OpenFolderAndWait(dir.path());
+  CListViewEx* list = app.frame->ListView();
+  QCOMPARE(list->count(), 2);
+  // 2 : 1 on the background of the type, above and below.
+  QVERIFY(Near(IconColourAt(list->item(0), 48, 10), darkRed));
+  QVERIFY(Near(IconColourAt(list->item(0), 48, 48), orange));
+  QVERIFY(Near(IconColourAt(list->item(1), 48, 10), darkBlue));
+  QVERIFY(Near(IconColourAt(list->item(1), 48, 48), orange));
+  QCOMPARE(app.doc->Records()[0].m_nType, 0);
+  QCOMPARE(app.doc->Records()[1].m_nType, 1);
+  const QImage made[] = {list->item(0)->icon().pixmap(kThumbnailSide).toImage(),
+                         list->item(1)->icon().pixmap(kThumbnailSide).toImage()};
+
+  // The revisit, from the entries, shows the very same thumbnails.
+  app.OpenFolderAndWait(dir.path());
+  QCOMPARE(list->item(0)->icon().pixmap(kThumbnailSide).toImage(), made[0]);
+  QCOMPARE(list->item(1)->icon().pixmap(kThumbnailSide).toImage(), made[1]);
+  QCOMPARE(app.doc->Records()[0].m_nType, 0);
+  QCOMPARE(app.doc->Records()[1].m_nType, 1);
+
+  // Entries of another picture for both: a revisit shows them, on the same backgrounds.
+  const ThumbnailCache cache;
+  QImage cyan(128, 64, QImage::Format_RGB32);
+  cyan.fill(Qt::cyan);
+  QVERIFY(cache.Store(plain, cyan));
+  QVERIFY(cache.Store(ica, cyan));
+  app.OpenFolderAndWait(dir.path());
+  QVERIFY(Near(IconColourAt(list->item(0), 48, 10), darkRed));
+  QVERIFY(Near(IconColourAt(list->item(0), 48, 48), Qt::cyan));
+  QVERIFY(Near(IconColourAt(list->item(1), 48, 10), darkBlue));
+  QVERIFY(Near(IconColourAt(list->item(1), 48, 48), Qt::cyan));
+  QCOMPARE(app.doc->Records()[0].m_nType, 0);
+  QCOMPARE(app.doc->Records()[1].m_nType, 1);
 }
 
 void ThumbnailTest::ChangingFolderDropsTheOldPagesThumbnails() {

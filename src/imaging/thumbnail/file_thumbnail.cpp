@@ -89,7 +89,7 @@ ResultCode MakePqzThumbnail(const std::string& path, const PqzHeader& header, in
   // The preview holds one pixel per patch; it is drawn at the size of the encoded picture
   // fitted into the box, so a thumbnail has the same size whichever way it was made.
   const QSize size = FitThumbnailSize(header.ImageWidth, header.ImageHeight, side);
-  QImage scaled = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  QImage scaled = ScaleSmoothly(picture, size);
   if (scaled.isNull()) {
     return kNoMemory;
   }
@@ -122,7 +122,7 @@ ResultCode MakeReaderThumbnail(const std::string& path, int side, QImage& thumbn
     }
     const QSize size = FitThumbnailSize(picture.width(), picture.height(), side);
     if (size != picture.size()) {
-      picture = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+      picture = ScaleSmoothly(picture, size);
       if (picture.isNull()) {
         return kNoMemory;
       }
@@ -133,6 +133,13 @@ ResultCode MakeReaderThumbnail(const std::string& path, int side, QImage& thumbn
 }
 
 }  // namespace
+
+QImage ScaleSmoothly(const QImage& picture, QSize size) {
+  const QImage::Format format =
+      picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+  return picture.convertToFormat(format).scaled(size, Qt::IgnoreAspectRatio,
+                                                Qt::SmoothTransformation);
+}
 
 QSize FitThumbnailSize(int width, int height, int side) {
   if (width <= 0 || height <= 0 || side <= 0) {

@@ -18,13 +18,19 @@ inline constexpr int kMaxThumbnailSide = 1024;
 /// non-positive input.
 QSize FitThumbnailSize(int width, int height, int side);
 
+/// `picture` scaled to `size` by the smooth scaler in a format it averages in: RGB32, or
+/// premultiplied ARGB32 for a picture with alpha. In any other format (24-bit, indexed,
+/// straight ARGB32) Qt's smooth scaling only interpolates between neighbours, which aliases
+/// fine detail when a picture shrinks. A null picture when memory runs out.
+QImage ScaleSmoothly(const QImage& picture, QSize size);
+
 /// Makes the thumbnail of the file at `path` (a local file name), its longest side `side`
 /// (1..kMaxThumbnailSide) and its aspect kept, by the program's thumbnail rule:
 /// - a PQZ file (by name, or by its header under another name) through its one-pixel-per-
 ///   patch preview (small files in full), scaled to the size of the encoded picture;
 /// - a JPEG file through the image reader's scaled decoding, which decodes at 1/2, 1/4 or
 ///   1/8 of the size at once, turned upright by its EXIF orientation;
-/// - any other file the image reader knows, read in full and scaled smoothly.
+/// - any other file the image reader knows, read in full and scaled by ScaleSmoothly.
 /// A picture is refused before it is decoded when it has more pixels than the core's decode
 /// limits allow, so a forged header cannot make the reader allocate gigabytes. The image
 /// reader's allocation limit is the program's to set (it is process-wide).

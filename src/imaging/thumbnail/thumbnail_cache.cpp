@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QStandardPaths>
@@ -97,11 +98,22 @@ bool ReadValidEntry(const QString& entry, const QString& path, QImage& picture) 
   return true;
 }
 
+// The folder the shared cache lives in, found as the other programs find it: $XDG_CACHE_HOME
+// when it is an absolute path, ~/.cache when it is relative (such a value is to be ignored),
+// else the platform's cache folder. The variable is read here because Qt's test mode moves
+// the standard folders to ~/.qttest whatever it says, and a test points the cache at a folder
+// of its own through it.
+QString CacheHome() {
+  const QString home = QFile::decodeName(qgetenv("XDG_CACHE_HOME"));
+  if (home.isEmpty()) {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+  }
+  return QDir::isAbsolutePath(home) ? home : QDir::homePath() + QStringLiteral("/.cache");
+}
+
 }  // namespace
 
-ThumbnailCache::ThumbnailCache()
-    : ThumbnailCache(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-                     QStringLiteral("/thumbnails")) {}
+ThumbnailCache::ThumbnailCache() : ThumbnailCache(CacheHome() + QStringLiteral("/thumbnails")) {}
 
 ThumbnailCache::ThumbnailCache(QString root) : m_root(std::move(root)) {}
 
@@ -168,7 +180,8 @@ bool ThumbnailCache::WriteEntry(const QString& entry, const QString& path, QImag
   picture.setText(QString::fromLatin1(kMTimeKey), mtime);
   picture.setText(QString::fromLatin1(kSizeKey), QString::number(QFileInfo(path).size()));
   picture.setText(QString::fromLatin1(kSoftwareKey), QString::fromLatin1(kSoftware));
-  return WritePngFileAtomically(picture, entry, FileAccess::kOwnerOnly);
+  // An entry a crash leaves half written reads as a miss and is made again.
+  return WritePngFileAtomically(picture, entry, FileAccess::kOwnerOnly, Durability::kUnsynced);
 }
 
 }  // namespace orvane

@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -33,6 +34,7 @@ class ConvertViewsTest : public QObject {
   std::unique_ptr<CConvert2PQZView> m_pqz;
   std::unique_ptr<CConvert2BMPView> m_bmp;
   std::unique_ptr<QTemporaryDir> m_dir;
+  QTemporaryDir m_cacheHome;
 
   fs::path In() const { return fs::path(m_dir->path().toStdString()) / "in"; }
   fs::path Out() const { return fs::path(m_dir->path().toStdString()) / "out"; }
@@ -58,6 +60,11 @@ class ConvertViewsTest : public QObject {
   }
 
  private slots:
+  void initTestCase() {
+    // The thumbnails of listed folders go to a cache of this run's, never the user's.
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cacheHome.path()));
+  }
+
   void init() {
     m_dir = std::make_unique<QTemporaryDir>();
     fs::create_directories(In());

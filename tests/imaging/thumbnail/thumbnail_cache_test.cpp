@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QStandardPaths>
 #include <QString>
 #include <cstdlib>
 #include <filesystem>
@@ -43,6 +44,14 @@ TEST(ThumbnailCacheNames, LivesUnderTheUsersXdgCacheHome) {
   const std::string before = saved != nullptr ? saved : "";
   ::setenv("XDG_CACHE_HOME", "/tmp/orvane-xdg-cache", 1);
   EXPECT_EQ(ThumbnailCache().Root(), QStringLiteral("/tmp/orvane-xdg-cache/thumbnails"));
+  // Also in Qt's test mode, which moves the standard folders elsewhere: the interface tests
+  // point the cache at a folder of their own through the variable.
+  QStandardPaths::setTestModeEnabled(true);
+  EXPECT_EQ(ThumbnailCache().Root(), QStringLiteral("/tmp/orvane-xdg-cache/thumbnails"));
+  QStandardPaths::setTestModeEnabled(false);
+  // A relative value is not a cache home.
+  ::setenv("XDG_CACHE_HOME", "relative/cache", 1);
+  EXPECT_EQ(ThumbnailCache().Root(), QDir::homePath() + QStringLiteral("/.cache/thumbnails"));
   if (saved != nullptr) {
     ::setenv("XDG_CACHE_HOME", before.c_str(), 1);
   } else {

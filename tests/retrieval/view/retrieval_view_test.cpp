@@ -1,6 +1,7 @@
 #include "retrieval/view/retrieval_view.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -70,6 +71,7 @@ class RetrievalViewTest : public QObject {
   std::unique_ptr<OnePanelHost> m_host;
   QTemporaryDir m_pqzFolder;
   QTemporaryDir m_jpegFolder;
+  QTemporaryDir m_cacheHome;
 
   template <typename T>
   T* Control(const char* id) {
@@ -105,6 +107,8 @@ class RetrievalViewTest : public QObject {
 
  private slots:
   void initTestCase() {
+    // The thumbnails of the pages go to a cache of this run's, never the user's.
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cacheHome.path()));
     // 51 PQZ files of one kind (crops of a real photo), one made with ICA iterations, and a
     // folder of JPEG files only.
     QImage photo(QStringLiteral(ORVANE_TEST_DATA_DIR "/photos/chelsea.png"));
