@@ -36,9 +36,10 @@ foreach(size 16 32 48 64 128 256)
 endforeach()
 
 # The Debian package. The shared-library dependencies come from dpkg-shlibdeps; what is loaded
-# at run time rather than linked is named here: Qt's platform plugins (the X11 and Wayland
-# windows), its image format plugins (TIFF, TGA, WBMP and others) and the font the interface's
-# Japanese texts need.
+# at run time rather than linked is named here: Qt's platform plugins (the X11 window, which
+# Wayland sessions show through XWayland; qt6-wayland, suggested, adds native Wayland windows),
+# its image format plugins (TIFF, TGA, WBMP and others) and the font the interface's Japanese
+# texts need.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvane)
 set(CPACK_PACKAGE_VENDOR "Orvane")
@@ -56,4 +57,5 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-image-formats-plugins, fonts-ipafont-gothic")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, hicolor-icon-theme, desktop-file-utils")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
 include(CPack)
