@@ -28,7 +28,9 @@ BasisLearner::BasisLearner(const LearnerOptions& options, ReportSink& report, Ca
     : m_parameters(options), m_report(&report), m_cancel(std::move(cancel)) {}
 
 ResultCode BasisLearner::LearnBases(const Tarn::Matrix<double>& x, Tarn::Matrix<double>& bases) {
-  ResultCode code = Whiten(x);
+  // Z feeds only the ICA steps: without them the bases are A's columns alone, and a photo's
+  // Z would be an N x m matrix made for nothing.
+  ResultCode code = Whiten(x, m_parameters.MaxIterations != 0);
   if (code != kSuccess) {
     Release();
     return code;
@@ -58,7 +60,7 @@ ResultCode BasisLearner::LearnBases(const Tarn::Matrix<double>& x, Tarn::Matrix<
   return code;
 }
 
-ResultCode BasisLearner::Whiten(const Tarn::Matrix<double>& x) {
+ResultCode BasisLearner::Whiten(const Tarn::Matrix<double>& x, bool whitenedData) {
   if (x.Rows() == 0) return kDividedByZero;
   try {
     const std::uint32_t d = x.Columns();
@@ -99,10 +101,9 @@ ResultCode BasisLearner::Whiten(const Tarn::Matrix<double>& x) {
       if (d != 0) lambda[best] = 0.0;
     }
 
-    Tarn::Matrix<double> z = MultiplyByTranspose(x, v);  // X · Vᵀ, without a transposed copy
+    if (whitenedData) m_whitened = MultiplyByTranspose(x, v);
     m_whitening = std::move(v);
     m_dewhitening = std::move(a);
-    m_whitened = std::move(z);
     return kSuccess;
   } catch (const Tarn::MatrixException&) {
     return kNoMemory;

@@ -36,9 +36,9 @@ class BasisLearner {
 
   /// PCA whitening: covariance C = XᵀX / N, its eigen decomposition, the m eigenvectors of
   /// largest |eigenvalue| (lowest index first on ties) scaled by 1/√λ into V and by √λ into A
-  /// (directions with λ = 0 get zero scales), and Z = X · Vᵀ. Returns 0, 13 when X has no
-  /// rows, 7 when memory runs out.
-  ResultCode Whiten(const Tarn::Matrix<double>& x);
+  /// (directions with λ = 0 get zero scales), and Z = X · Vᵀ unless `whitenedData` is false
+  /// (Z is left empty). Returns 0, 13 when X has no rows, 7 when memory runs out.
+  ResultCode Whiten(const Tarn::Matrix<double>& x, bool whitenedData = true);
 
   /// Sets W to the m x m identity: the deterministic start of the ICA iteration.
   void ResetUnmixing();

@@ -33,23 +33,38 @@ ResultCode BitStream::Reserve(std::size_t bytesAhead) {
 ResultCode BitStream::Write(std::uint32_t value, int bits) {
   if (bits < 0 || bits > kMaxBits) return kInvalidValues;
   if (bits == 0) return kSuccess;
-  if (const ResultCode code = Reserve(5); code != kSuccess) return code;
+  // The eight bytes from the current one hold the bit position plus up to 32 bits: they are
+  // ORed in as one big-endian word, the bytes past the written end being zero.
+  if (const ResultCode code = Reserve(8); code != kSuccess) return code;
   if (bits < 32) value &= (std::uint32_t{1} << bits) - 1;
-  int left = bits;
-  while (left > 0) {
-    const int room = 8 - m_bit;
-    const int take = std::min(room, left);
-    // The next `take` bits of the value, counted from its most significant written bit.
-    const std::uint32_t chunk = (value >> (left - take)) & ((1u << take) - 1);
-    m_buffer[m_byte] |= static_cast<std::uint8_t>(chunk << (room - take));
-    left -= take;
-    m_bit += take;
-    if (m_bit == 8) {
-      m_bit = 0;
-      ++m_byte;
-    }
-  }
+  std::uint64_t word;
+  __builtin_memcpy(&word, m_buffer.data() + m_byte, sizeof word);
+  word = __builtin_bswap64(word) | static_cast<std::uint64_t>(value) << (64 - m_bit - bits);
+  word = __builtin_bswap64(word);
+  __builtin_memcpy(m_buffer.data() + m_byte, &word, sizeof word);
+  const std::size_t end = static_cast<std::size_t>(m_bit) + static_cast<std::size_t>(bits);
+  m_byte += end >> 3;
+  m_bit = static_cast<int>(end & 7);
   m_length = m_byte + (m_bit != 0 ? 1 : 0);
+  return kSuccess;
+}
+
+ResultCode BitStream::Append(const BitStream& other) {
+  const std::uint64_t bits = other.BitPosition();
+  if (const ResultCode code = Reserve(static_cast<std::size_t>(bits / 8) + 8); code != kSuccess) {
+    return code;
+  }
+  const std::uint8_t* from = other.m_buffer.data();
+  const std::size_t words = static_cast<std::size_t>(bits / 32);
+  for (std::size_t i = 0; i < words; ++i, from += 4) {
+    const std::uint32_t word = std::uint32_t{from[0]} << 24 | std::uint32_t{from[1]} << 16 |
+                               std::uint32_t{from[2]} << 8 | std::uint32_t{from[3]};
+    if (const ResultCode code = Write(word, 32); code != kSuccess) return code;
+  }
+  for (int left = static_cast<int>(bits % 32); left > 0; left -= 8, ++from) {
+    const int take = left < 8 ? left : 8;
+    if (const ResultCode code = Write(*from >> (8 - take), take); code != kSuccess) return code;
+  }
   return kSuccess;
 }
 

@@ -100,8 +100,15 @@ class BitStream {
   /// Bits written or read so far.
   std::uint64_t BitPosition() const { return std::uint64_t{m_byte} * 8 + m_bit; }
 
- private:
+  /// Writes the bits `other` has written so far (its BitPosition()), in order, as if they
+  /// had been written here one by one. 7 when the buffer cannot grow.
+  ResultCode Append(const BitStream& other);
+
+  /// Makes room for `bytesAhead` bytes from the current position on, so that writing them
+  /// does not grow the buffer again; 7 when memory cannot be had.
   ResultCode Reserve(std::size_t bytesAhead);
+
+ private:
   /// Read for the last bytes of the buffer and for refused widths.
   ResultCode ReadSlowly(int bits, std::uint32_t& value);
 

@@ -1,9 +1,14 @@
 #include "pqz/pqz_component.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <limits>
 #include <new>
+#include <thread>
+#include <vector>
 
+#include "foundation/parallel_shares.h"
 #include "pqz/deflate_coding.h"
 #include "pqz/huffman_code.h"
 #include "pqz/huffman_decoder.h"
@@ -26,6 +31,9 @@ constexpr std::uint32_t kColumnChunk = 65536;
 
 // Largest payload a section's int32 length field can state.
 constexpr std::uint64_t kMaxPayload = std::numeric_limits<std::int32_t>::max();
+
+// Rows below which counting the symbols on another thread costs more than it saves.
+constexpr std::uint32_t kRowsPerCountingShare = 8192;
 
 }  // namespace
 
@@ -122,16 +130,45 @@ ResultCode CPQZComponent::EncodeSymbols() {
   const RunSizeAlphabet alphabet(m_block.Precision, m_block.MaxZeroRun);
   // First walk: symbol frequencies; it also refuses values the alphabet cannot hold before
   // anything is written.
-  std::vector<std::uint64_t> frequencies(alphabet.Size(), 0);
-  const auto count = [&frequencies](std::uint32_t symbol, std::uint32_t, int) {
-    ++frequencies[symbol];
-    return kSuccess;
+  // The rows are counted on every core, each share into counts of its own; the sums do not
+  // depend on the split, and the refusal is that of the first refused row, as in one walk.
+  struct Share {
+    std::vector<std::uint64_t> frequencies;
+    std::uint64_t extraBits = 0;
+    std::uint32_t refusedRow = UINT32_MAX;
+    ResultCode code = kSuccess;
   };
-  for (std::uint32_t r = 0; r < Rows(); ++r) {
-    if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, count); code != kSuccess) {
-      return code;
+  const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  std::vector<Share> shares(threads);
+  std::atomic<unsigned> nextShare{0};
+  RunInShares(Rows(), threads, kRowsPerCountingShare, [&](std::uint32_t first, std::uint32_t last) {
+    Share& share = shares[nextShare++];
+    share.frequencies.assign(alphabet.Size(), 0);
+    const auto count = [&share](std::uint32_t symbol, std::uint32_t, int size) {
+      ++share.frequencies[symbol];
+      share.extraBits += static_cast<std::uint64_t>(size);
+      return kSuccess;
+    };
+    for (std::uint32_t r = first; r < last; ++r) {
+      if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, count); code != kSuccess) {
+        share.refusedRow = r;
+        share.code = code;
+        return;
+      }
     }
+  });
+  std::vector<std::uint64_t> frequencies(alphabet.Size(), 0);
+  std::uint64_t payloadBits = 0;
+  const Share* refused = nullptr;
+  for (const Share& share : shares) {
+    if (share.code != kSuccess && (refused == nullptr || share.refusedRow < refused->refusedRow)) {
+      refused = &share;
+    }
+    for (std::size_t i = 0; i < share.frequencies.size(); ++i)
+      frequencies[i] += share.frequencies[i];
+    payloadBits += share.extraBits;
   }
+  if (refused != nullptr) return refused->code;
   frequencies[alphabet.Reserved()] = 1;
 
   HuffmanCode huffman;
@@ -146,20 +183,58 @@ ResultCode CPQZComponent::EncodeSymbols() {
     return code;
   }
 
-  // Second walk: each symbol's code word followed by its extra bits.
-  const auto emitSymbol = [this, &huffman](std::uint32_t symbol, std::uint32_t extra, int size) {
-    const HuffmanCodeWord& word = huffman.CodeWord(symbol);
-    if (word.length == 0) return kValueNotFound;  // every used symbol has a code
-    if (const ResultCode code = m_bits.Write(word.code, word.length); code != kSuccess) {
-      return code;
+  // The payload's exact size is known now, so the writes never grow the buffer.
+  for (std::size_t symbol = 0; symbol < frequencies.size(); ++symbol) {
+    if (symbol != alphabet.Reserved()) {
+      payloadBits +=
+          frequencies[symbol] * huffman.CodeWord(static_cast<std::uint32_t>(symbol)).length;
     }
-    return m_bits.Write(extra, size);
+  }
+  if (payloadBits / 8 > kMaxPayload) return kInvalidValues;
+  if (const ResultCode code = m_bits.Reserve(static_cast<std::size_t>(payloadBits / 8 + 1));
+      code != kSuccess) {
+    return code;
+  }
+
+  // Second walk: each symbol's code word followed by its extra bits. The shares of rows are
+  // coded on every core into streams of their own, which are then joined in row order: the
+  // same bits as one walk.
+  struct Piece {
+    bool used = false;
+    std::uint32_t first = 0;
+    BitStream bits;
+    ResultCode code = kSuccess;
   };
-  for (std::uint32_t r = 0; r < Rows(); ++r) {
-    if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, emitSymbol);
-        code != kSuccess) {
-      return code;
+  std::vector<Piece> pieces(threads);
+  std::atomic<unsigned> nextPiece{0};
+  RunInShares(Rows(), threads, kRowsPerCountingShare, [&](std::uint32_t first, std::uint32_t last) {
+    Piece& piece = pieces[nextPiece++];
+    piece.used = true;
+    piece.first = first;
+    const auto emitSymbol = [&piece, &huffman](std::uint32_t symbol, std::uint32_t extra,
+                                               int size) {
+      const HuffmanCodeWord& word = huffman.CodeWord(symbol);
+      if (word.length == 0) return kValueNotFound;  // every used symbol has a code
+      if (const ResultCode code = piece.bits.Write(word.code, word.length); code != kSuccess) {
+        return code;
+      }
+      return piece.bits.Write(extra, size);
+    };
+    for (std::uint32_t r = first; r < last; ++r) {
+      if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, emitSymbol);
+          code != kSuccess) {
+        piece.code = code;
+        return;
+      }
     }
+  });
+  std::sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) {
+    return a.used > b.used || (a.used == b.used && a.first < b.first);
+  });
+  for (const Piece& piece : pieces) {
+    if (!piece.used) break;
+    if (piece.code != kSuccess) return piece.code;
+    if (const ResultCode code = m_bits.Append(piece.bits); code != kSuccess) return code;
   }
   if (m_bits.Length() > kMaxPayload) return kInvalidValues;
   return kSuccess;
