@@ -75,6 +75,28 @@ TEST(BitStream, GrowsIn64KiBStepsWithoutLosingBits) {
   }
 }
 
+TEST(BitStream, AppendedStreamsGiveTheBitsOfOneStream) {
+  // Every offset of the joint inside a byte, and pieces with and without a partial last byte.
+  for (int lead = 0; lead < 8; ++lead) {
+    for (int tail : {0, 1, 7, 8, 31, 32, 33, 77}) {
+      BitStream whole, head, piece;
+      ASSERT_EQ(whole.Write(0x5A, lead), kSuccess);
+      ASSERT_EQ(head.Write(0x5A, lead), kSuccess);
+      for (int i = 0; i < tail; ++i) {
+        const std::uint32_t bit = (i * 7 + lead) % 3 == 0;
+        ASSERT_EQ(whole.Write(bit, 1), kSuccess);
+        ASSERT_EQ(piece.Write(bit, 1), kSuccess);
+      }
+      ASSERT_EQ(head.Append(piece), kSuccess);
+      ASSERT_EQ(head.BitPosition(), whole.BitPosition()) << lead << " " << tail;
+      ASSERT_EQ(head.Length(), whole.Length());
+      for (std::size_t b = 0; b < whole.Length(); ++b) {
+        EXPECT_EQ(head.Data()[b], whole.Data()[b]) << lead << " " << tail << " byte " << b;
+      }
+    }
+  }
+}
+
 TEST(BitStream, ReadsZerosAfterThePayloadAndFailsPastTheBuffer) {
   BitStream s;
   const std::uint8_t payload[] = {0xFF, 0xFF, 0xFF};

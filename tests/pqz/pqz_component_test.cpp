@@ -1,6 +1,7 @@
 #include "pqz/pqz_component.h"
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <tuple>
@@ -173,6 +174,33 @@ TEST(Coefficients, AreClampedToWhatPClassesHoldWithoutRounding) {
   ASSERT_EQ(ReadSection(SectionBytes(coeff), MakeHeader(1, 1, 2, 2, 4), back, true), kSuccess);
   EXPECT_EQ(back(0, 0), 65535);
   EXPECT_EQ(back(0, 3), -3) << "coded values are truncated toward zero";
+}
+
+// A photo's coefficients are coded in shares of rows on every core and joined; the joint
+// must be invisible, and a value that cannot be coded is refused wherever it lies.
+TEST(Coefficients, ManyRowsComeBackExactlyAndABadValueInAnyShareIsRefused) {
+  const PqzHeader header = MakeHeader(1024, 320, 4, 4, 3);  // 20,480 patches
+  const PatchGrid grid = GridOf(header);
+  std::mt19937 rng(7);
+  CCoeff coeff;
+  ASSERT_EQ(coeff.Setup(Coding(12, 5)), kSuccess);
+  coeff.SetCoding(kCodingHuffman);
+  coeff.Resize(grid.Patches, 3);
+  for (std::uint32_t i = 0; i < coeff.Count(); ++i) {
+    coeff.Data()[i] =
+        rng() % 4 == 0 ? 0.0 : static_cast<double>(static_cast<int>(rng() % 301) - 150);
+  }
+  const Tarn::Matrix<double> original = coeff;
+  ASSERT_EQ(coeff.Compress(), kSuccess);
+  CCoeff back;
+  ASSERT_EQ(ReadSection(SectionBytes(coeff), header, back, true), kSuccess);
+  ExpectSameValues(back, original);
+
+  for (const std::uint32_t row : {0u, grid.Patches / 2 + 1, grid.Patches - 1}) {
+    static_cast<Tarn::Matrix<double>&>(coeff) = original;
+    coeff(row, 1) = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(coeff.Compress(), kInvalidValues) << "row " << row;
+  }
 }
 
 TEST(Averages, QuantiseByTruncationTowardZero) {
