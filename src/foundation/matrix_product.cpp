@@ -20,6 +20,8 @@ namespace {
 constexpr std::uint32_t kDepthBlock = 256;
 // Columns of B packed at a time (rounded up to whole panels).
 constexpr std::uint32_t kColumnBlock = 192;
+// Multiply-adds of a Gram product below which a second thread costs more than it saves.
+constexpr std::uint64_t kParallelGramWork = std::uint64_t{1} << 24;
 
 constexpr std::uint32_t kPortableRows = 4;
 constexpr std::uint32_t kPortableColumns = 4;
@@ -62,10 +64,13 @@ KernelShape ShapeOf(ProductPath path) {
 // i0 .. i0 + mr - 1 of the left operand over depths p0 .. p0 + depth - 1 as `depth` groups of
 // mr values (zero past row m); `pack_b(j0, p0, depth, dst)` writes columns j0 .. j0 + nr - 1
 // of the right operand the same way (zero past column n). With `upper` only the tiles that
-// reach the main diagonal or above it are computed.
+// reach the main diagonal or above it are computed. Only the columns from `first_column` (a
+// multiple of the tile's columns) up to `last_column` are computed, each exactly as in the
+// whole product.
 template <typename PackA, typename PackB>
 void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, std::uint32_t k,
-                    PackA&& pack_a, PackB&& pack_b, double* c, bool upper) {
+                    PackA&& pack_a, PackB&& pack_b, double* c, bool upper,
+                    std::uint32_t first_column = 0, std::uint32_t last_column = UINT32_MAX) {
   const std::uint32_t mr = shape.rows, nr = shape.columns;
   const std::uint32_t column_block = (kColumnBlock + nr - 1) / nr * nr;
   thread_local std::vector<double> a_pack, b_pack;
@@ -73,8 +78,9 @@ void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, 
   b_pack.resize(static_cast<std::size_t>(column_block) * kDepthBlock);
   std::vector<double> edge(static_cast<std::size_t>(mr) * nr);
 
-  for (std::uint32_t j0 = 0; j0 < n; j0 += column_block) {
-    const std::uint32_t columns = std::min(column_block, n - j0);
+  const std::uint32_t column_end = std::min(n, last_column);
+  for (std::uint32_t j0 = first_column; j0 < column_end; j0 += column_block) {
+    const std::uint32_t columns = std::min(column_block, column_end - j0);
     const std::uint32_t panels = (columns + nr - 1) / nr;
     for (std::uint32_t p0 = 0; p0 < k; p0 += kDepthBlock) {
       const std::uint32_t depth = std::min(kDepthBlock, k - p0);
@@ -267,15 +273,38 @@ void GramProductWith(ProductPath path, const double* x, std::uint32_t rows, std:
   }
   const KernelShape shape = ShapeOf(path);
   // Both operands of xᵀx are the columns of x, read a row of x (one depth) at a time.
-  MultiplyPacked(
-      shape, d, d, rows,
-      [&](std::uint32_t i0, std::uint32_t p0, std::uint32_t depth, double* dst) {
-        PackColumns(x, d, i0, shape.rows, p0, depth, dst);
-      },
-      [&](std::uint32_t j0, std::uint32_t p0, std::uint32_t depth, double* dst) {
-        PackColumns(x, d, j0, shape.columns, p0, depth, dst);
-      },
-      c, true);
+  const auto columns = [&](std::uint32_t first, std::uint32_t last) {
+    MultiplyPacked(
+        shape, d, d, rows,
+        [&](std::uint32_t i0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+          PackColumns(x, d, i0, shape.rows, p0, depth, dst);
+        },
+        [&](std::uint32_t j0, std::uint32_t p0, std::uint32_t depth, double* dst) {
+          PackColumns(x, d, j0, shape.columns, p0, depth, dst);
+        },
+        c, true, first, last);
+  };
+  // The upper triangle's columns split in two of about equal area (the later columns are
+  // taller) between two threads; every element is the same chain over the rows of x either
+  // way. Small products stay on the calling thread.
+  const std::uint32_t nr = shape.columns;
+  const std::uint32_t split = static_cast<std::uint32_t>(0.7071 * d) / nr * nr;
+  const bool two = std::thread::hardware_concurrency() > 1 &&
+                   static_cast<std::uint64_t>(rows) * d * d >= kParallelGramWork && split != 0;
+  std::thread helper;
+  if (two) {
+    try {
+      helper = std::thread(columns, split, d);
+    } catch (const std::system_error&) {
+      // No thread to be had: the calling thread does all columns.
+    }
+  }
+  if (helper.joinable()) {
+    columns(0, split);
+    helper.join();
+  } else {
+    columns(0, d);
+  }
   for (std::uint32_t i = 0; i < d; ++i)
     for (std::uint32_t j = i + 1; j < d; ++j)
       c[static_cast<std::size_t>(j) * d + i] = c[static_cast<std::size_t>(i) * d + j];

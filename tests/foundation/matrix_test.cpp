@@ -145,8 +145,9 @@ TEST(Matrix, GramProductMatchesNaiveOnEveryPath) {
   for (const ProductPath path :
        {ProductPath::kPortable, ProductPath::kAvx2Fma, ProductPath::kAvx512}) {
     if (!detail::ProductPathAvailable(path)) continue;
-    for (const auto& [rows, d] : {std::pair{1u, 1u}, std::pair{7u, 13u}, std::pair{300u, 50u},
-                                  std::pair{530u, 192u}, std::pair{5u, 217u}}) {
+    for (const auto& [rows, d] :
+         {std::pair{1u, 1u}, std::pair{7u, 13u}, std::pair{300u, 50u}, std::pair{530u, 192u},
+          std::pair{5u, 217u}, std::pair{2000u, 97u}}) {  // big enough for two threads
       const Matrix<double> x = RandomMatrix(rows, d, rows + 3 * d);
       Matrix<double> gram(d, d);
       detail::GramProductWith(path, x.Data(), rows, d, gram.Data());
