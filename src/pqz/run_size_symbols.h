@@ -46,7 +46,9 @@ class RunSizeAlphabet {
 
   /// The caller guarantees IsValid(precision, maxZeroRun).
   RunSizeAlphabet(int precision, int maxZeroRun)
-      : m_precision(precision), m_maxZeroRun(static_cast<std::uint32_t>(maxZeroRun)) {}
+      : m_precision(precision),
+        m_maxZeroRun(static_cast<std::uint32_t>(maxZeroRun)),
+        m_reciprocal(precision > 1 ? UINT64_MAX / static_cast<std::uint64_t>(precision) + 1 : 0) {}
 
   int Precision() const { return m_precision; }
   std::uint32_t MaxZeroRun() const { return m_maxZeroRun; }
@@ -59,11 +61,33 @@ class RunSizeAlphabet {
   }
 
   /// The meaning of a symbol below Size().
-  RunSizeSymbol Interpret(std::uint32_t symbol) const;
+  RunSizeSymbol Interpret(std::uint32_t symbol) const {
+    using Kind = RunSizeSymbol::Kind;
+    if (symbol == EndOfRow()) return {Kind::kEndOfRow, 0, 0};
+    if (symbol == ZeroRun()) return {Kind::kZeroRun, m_maxZeroRun, 0};
+    if (symbol >= Reserved()) return {Kind::kReserved, 0, 0};
+    // symbol = c x P + k with 1 <= k <= P: the remainder is k except that k = P leaves 0.
+    const std::uint32_t p = static_cast<std::uint32_t>(m_precision);
+    std::uint32_t quotient, remainder;
+    if (p == 1) {
+      quotient = symbol;
+      remainder = 0;
+    } else {
+      // Division by the reciprocal: exact for every 32-bit symbol and divisor, and this is
+      // the hot path of the streamed symbol walk.
+      const std::uint64_t fraction = m_reciprocal * symbol;
+      quotient =
+          static_cast<std::uint32_t>((static_cast<unsigned __int128>(m_reciprocal) * symbol) >> 64);
+      remainder = static_cast<std::uint32_t>((static_cast<unsigned __int128>(fraction) * p) >> 64);
+    }
+    if (remainder == 0) return {Kind::kValue, quotient - 1, static_cast<int>(p)};
+    return {Kind::kValue, quotient, static_cast<int>(remainder)};
+  }
 
  private:
   int m_precision;
   std::uint32_t m_maxZeroRun;
+  std::uint64_t m_reciprocal;  ///< 2^64 / P rounded up; 0 for P = 1
 };
 
 /// The value that `size` extra bits stand for: bit patterns with the top bit set are the

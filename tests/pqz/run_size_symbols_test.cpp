@@ -144,6 +144,18 @@ TEST(RunSizeAlphabet, InterpretsEverySymbolKind) {
   EXPECT_EQ(one.Interpret(3).run, 2u);
   EXPECT_EQ(one.Interpret(3).size, 1);
   EXPECT_EQ(one.Interpret(6).kind, Kind::kZeroRun);
+  // Every value symbol of every precision, up to the largest alphabet, is c x P + k.
+  for (int p = 1; p <= RunSizeAlphabet::kMaxPrecision; ++p) {
+    const auto runs = static_cast<int>((RunSizeAlphabet::kMaxSize - 3) / p);
+    const RunSizeAlphabet big(p, runs);
+    for (std::uint32_t symbol = 1; symbol < big.ZeroRun(); symbol += symbol < 4096 ? 1 : 997) {
+      const RunSizeSymbol s = big.Interpret(symbol);
+      ASSERT_EQ(s.kind, Kind::kValue) << p << " " << symbol;
+      ASSERT_TRUE(s.size >= 1 && s.size <= p) << p << " " << symbol;
+      ASSERT_EQ(s.run * static_cast<std::uint32_t>(p) + static_cast<std::uint32_t>(s.size), symbol)
+          << p << " " << symbol;
+    }
+  }
 }
 
 TEST(RunSizeAlphabet, AcceptsOnlyParametersThatKeepSymbolsApart) {
