@@ -74,9 +74,9 @@ struct Meaning {
 
 }  // namespace
 
-ResultCode HuffmanDecoder::DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet,
-                                      double* data, std::uint32_t rows,
-                                      std::uint32_t columns) const {
+template <bool kStore>
+ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& alphabet,
+                                    double* data, std::uint32_t rows, std::uint32_t columns) const {
   using Kind = RunSizeSymbol::Kind;
   // The meaning of every first-level entry. The entries of one code word are consecutive,
   // so each code word is interpreted once.
@@ -111,7 +111,7 @@ ResultCode HuffmanDecoder::DecodeRows(BitStream& stream, const RunSizeAlphabet& 
   };
 
   for (std::uint32_t r = 0; r < rows; ++r) {
-    double* row = data + static_cast<std::size_t>(r) * columns;
+    double* row = kStore ? data + static_cast<std::size_t>(r) * columns : nullptr;
     std::uint32_t e = 0;
     while (e < columns) {
       RunSizeSymbol s;
@@ -135,14 +135,19 @@ ResultCode HuffmanDecoder::DecodeRows(BitStream& stream, const RunSizeAlphabet& 
         if (m.kind == Kind::kValue) {
           // The common case: the code word and its extra bits in one step.
           if (m.run >= columns - e) return kReadFailed;
-          for (std::uint32_t z = 0; z < m.run; ++z) row[e + z] = 0.0;
+          if constexpr (kStore) {
+            for (std::uint32_t z = 0; z < m.run; ++z) row[e + z] = 0.0;
+          }
           e += m.run;
           // ExtendValue without a branch on the sign: patterns whose top bit is clear stand
           // for v - 2^k + 1.
           const std::int64_t v = static_cast<std::int64_t>((acc << m.length) >> (64 - m.size));
           const std::int64_t clear = ((v >> (m.size - 1)) & 1) - 1;  // -1 when the top bit is 0
           position += m.total;
-          row[e++] = static_cast<double>(v + (clear & (1 - (std::int64_t{1} << m.size))));
+          if constexpr (kStore) {
+            row[e] = static_cast<double>(v + (clear & (1 - (std::int64_t{1} << m.size))));
+          }
+          ++e;
           continue;
         }
         position += m.length;
@@ -160,28 +165,46 @@ ResultCode HuffmanDecoder::DecodeRows(BitStream& stream, const RunSizeAlphabet& 
           // Checked as below; the extra bits come from the stream.
           const std::uint32_t room = columns - e;
           if (s.run >= room) return kReadFailed;
-          for (std::uint32_t z = 0; z < s.run; ++z) row[e + z] = 0.0;
+          if constexpr (kStore) {
+            for (std::uint32_t z = 0; z < s.run; ++z) row[e + z] = 0.0;
+          }
           e += s.run;
           std::uint32_t extra;
           if (const ResultCode code = stream.Read(s.size, extra); code != kSuccess) return code;
           position = stream.BitPosition();
-          row[e++] = static_cast<double>(ExtendValue(extra, s.size));
+          if constexpr (kStore) row[e] = static_cast<double>(ExtendValue(extra, s.size));
+          ++e;
           continue;
         }
       }
       if (s.kind == Kind::kEndOfRow) {
-        for (; e < columns; ++e) row[e] = 0.0;
+        if constexpr (kStore) {
+          for (; e < columns; ++e) row[e] = 0.0;
+        }
         break;
       }
       if (s.kind == Kind::kReserved) return kReadFailed;
       // ZRL: R zeros, which may fill the row but not pass its end.
       if (s.run > columns - e) return kReadFailed;
-      for (std::uint32_t z = 0; z < s.run; ++z) row[e + z] = 0.0;
+      if constexpr (kStore) {
+        for (std::uint32_t z = 0; z < s.run; ++z) row[e + z] = 0.0;
+      }
       e += s.run;
     }
   }
   stream.Seek(position);
   return kSuccess;
+}
+
+ResultCode HuffmanDecoder::DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet,
+                                      double* data, std::uint32_t rows,
+                                      std::uint32_t columns) const {
+  return WalkRows<true>(stream, alphabet, data, rows, columns);
+}
+
+ResultCode HuffmanDecoder::SkipRows(BitStream& stream, const RunSizeAlphabet& alphabet,
+                                    std::uint32_t rows, std::uint32_t columns) const {
+  return WalkRows<false>(stream, alphabet, nullptr, rows, columns);
 }
 
 }  // namespace orvane

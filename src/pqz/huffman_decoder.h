@@ -62,6 +62,12 @@ class HuffmanDecoder {
   ResultCode DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet, double* data,
                         std::uint32_t rows, std::uint32_t columns) const;
 
+  /// Moves the stream past `rows` rows of `columns` run/size coded values, with the checks
+  /// and results of DecodeRows but nothing written: how a streamed reader finds where a
+  /// later row starts without holding the rows before it.
+  ResultCode SkipRows(BitStream& stream, const RunSizeAlphabet& alphabet, std::uint32_t rows,
+                      std::uint32_t columns) const;
+
   /// Bits that index the first-level table.
   static constexpr int kLookupBits = 10;
 
@@ -69,6 +75,10 @@ class HuffmanDecoder {
   std::size_t CodeCount() const { return m_huffval.size(); }
 
  private:
+  template <bool kStore>
+  ResultCode WalkRows(BitStream& stream, const RunSizeAlphabet& alphabet, double* data,
+                      std::uint32_t rows, std::uint32_t columns) const;
+
   static constexpr int kSlots = kMaxHuffmanCodeLength + 1;
   // A table entry holds the code length in its low byte (0: no code word of at most
   // kLookupBits bits starts with these bits) and the symbol above it.

@@ -499,16 +499,13 @@ ResultCode CPQZComponent::PrepareColumns() {
   }
   if (const ResultCode code = PrepareSymbols(); code != kSuccess) return code;
   // Each row starts where the one before it ends: one walk over the rows finds the places.
-  std::vector<double> scratch(std::min(kColumnChunk, m_shapeColumns));
+  const RunSizeAlphabet alphabet(m_block.Precision, m_block.MaxZeroRun);
   for (std::uint32_t r = 0; r < m_shapeRows; ++r) {
     m_cursors[r].bit = m_bits.BitPosition();
     if (r + 1 == m_shapeRows) break;
-    RowCursor walk;
-    for (std::uint32_t at = 0; at < m_shapeColumns; at += kColumnChunk) {
-      const std::uint32_t n = std::min(kColumnChunk, m_shapeColumns - at);
-      if (const ResultCode code = DecodeRowPart(walk, scratch.data(), n); code != kSuccess) {
-        return code;
-      }
+    if (const ResultCode code = m_decoder.SkipRows(m_bits, alphabet, 1, m_shapeColumns);
+        code != kSuccess) {
+      return code;
     }
   }
   return kSuccess;
