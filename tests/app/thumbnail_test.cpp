@@ -64,6 +64,13 @@ void WritePqz(const QString& path, int iterations) {
   QCOMPARE(codec.Encode(path.toStdString(), image), kSuccess);
 }
 
+// A green 400 x 300 JPEG at `photo` and a file of text named like a JPEG at `broken`.
+bool WritePhotoAndBrokenFile(const QString& photo, const QString& broken) {
+  if (!WritePicture(photo, 400, 300, QColor(0, 160, 0))) return false;
+  Rewrite(broken, "not a picture", QDateTime::currentDateTime());
+  return true;
+}
+
 }  // namespace
 
 class ThumbnailTest : public QObject {
@@ -133,8 +140,7 @@ void ThumbnailTest::RevisitedFilesComeFromTheCache() {
   QTemporaryDir dir;
   const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
   const QString broken = dir.filePath(QStringLiteral("broken.jpg"));
-  QVERIFY(WritePicture(photo, 400, 300, QColor(0, 160, 0)));
-  Rewrite(broken, "not a picture", QDateTime::currentDateTime());
+  QVERIFY(WritePhotoAndBrokenFile(photo, broken));
   AppFixture app;
   app.OpenFolderAndWait(dir.path());
   CListViewEx* list = app.frame->ListView();
@@ -168,8 +174,7 @@ void ThumbnailTest::ChangedFilesAreMadeAnew() {
   QTemporaryDir dir;
   const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
   const QString broken = dir.filePath(QStringLiteral("broken.jpg"));
-  QVERIFY(WritePicture(photo, 400, 300, QColor(0, 160, 0)));
-  Rewrite(broken, "not a picture", QDateTime::currentDateTime());
+  QVERIFY(WritePhotoAndBrokenFile(photo, broken));
   AppFixture app;
   app.OpenFolderAndWait(dir.path());
   // Both files change, each with a new modification time: the cached thumbnail and the
