@@ -67,7 +67,7 @@ Tarn::DoubleVector BasisProjector::SortByNorm(Tarn::Matrix<double>& bases) {
   const std::uint32_t m = bases.Rows();
   const std::uint32_t d = bases.Columns();
   Tarn::DoubleVector norms(m);
-  for (std::uint32_t i = 0; i < m; ++i) norms[i] = RowNorm(bases[i], d);
+  if (m != 0) RowNorms(bases.Data(), m, d, norms.Data());
 
   // Selection sort: m is the number of bases, a few hundred at most, and selecting with a
   // strict comparison from the front is what keeps equal norms in their original order.

@@ -57,8 +57,7 @@ ResultCode EdgeFeature::RowNorms(const Tarn::Matrix<double>& bases, Tarn::Double
   } catch (const Tarn::MatrixException&) {
     return kNoMemory;
   }
-  for (std::uint32_t r = 0; r < bases.Rows(); ++r)
-    norms[r] = RowNorm(bases.Row(r), bases.Columns());
+  if (bases.Rows() != 0) orvane::RowNorms(bases.Data(), bases.Rows(), bases.Columns(), norms.Data());
   return kSuccess;
 }
 
