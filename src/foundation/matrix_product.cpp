@@ -165,9 +165,47 @@ void MultiplyByRows(const KernelShape& shape, const double* a, const double* bt,
       c, false);
 }
 
+// The sparse row with the portable kernel's plain multiply, then add.
+void PortableSparseRowKernel(const double* a, const std::uint32_t* nonzero, std::uint32_t count,
+                             const double* b, std::uint32_t n, double* c) {
+  std::fill(c, c + n, 0.0);
+  for (std::uint32_t t = 0; t < count; ++t) {
+    const double x = a[nonzero[t]];
+    const double* row = b + static_cast<std::size_t>(nonzero[t]) * n;
+    for (std::uint32_t j = 0; j < n; ++j) {
+      const double p = x * row[j];
+      c[j] += p;
+    }
+  }
+}
+
 }  // namespace
 
 KernelShape PortableKernel() { return {PortableTile, kPortableRows, kPortableColumns, nullptr}; }
+SparseRowKernel PortableSparseRow() { return PortableSparseRowKernel; }
+
+void MultiplySparseWith(ProductPath path, const double* a, const double* b, double* c,
+                        std::uint32_t m, std::uint32_t n, std::uint32_t k) {
+  if (m == 0 || n == 0) return;
+  const SparseRowKernel kernel = path == ProductPath::kAvx512    ? Avx512SparseRow()
+                                 : path == ProductPath::kAvx2Fma ? Avx2FmaSparseRow()
+                                                                 : PortableSparseRow();
+  thread_local std::vector<std::uint32_t> nonzero;
+  nonzero.resize(k);
+  for (std::uint32_t i = 0; i < m; ++i) {
+    const double* row = a + static_cast<std::size_t>(i) * k;
+    std::uint32_t count = 0;
+    for (std::uint32_t j = 0; j < k; ++j) {
+      if (row[j] != 0.0) nonzero[count++] = j;
+    }
+    kernel(row, nonzero.data(), count, b, n, c + static_cast<std::size_t>(i) * n);
+  }
+}
+
+void MultiplySparse(const double* a, const double* b, double* c, std::uint32_t m, std::uint32_t n,
+                    std::uint32_t k) {
+  MultiplySparseWith(BestProductPath(), a, b, c, m, n, k);
+}
 
 bool ProductPathAvailable(ProductPath path) {
   switch (path) {

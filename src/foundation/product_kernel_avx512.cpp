@@ -87,8 +87,41 @@ __attribute__((target("avx512f"))) void PackEightRows(const double* src, std::si
 
 #pragma GCC diagnostic pop
 
+// A sparse row in blocks of 64 columns (eight accumulators), then of 8, then a masked tail;
+// every element is one fused chain over the listed depths, as in Tile8x24.
+__attribute__((target("avx512f"))) void SparseRow(const double* a, const std::uint32_t* nonzero,
+                                                  std::uint32_t count, const double* b,
+                                                  std::uint32_t n, double* c) {
+  std::uint32_t c0 = 0;
+  for (; c0 + 64 <= n; c0 += 64) {
+    __m512d acc[8];
+#pragma GCC unroll 8
+    for (int q = 0; q < 8; ++q) acc[q] = _mm512_setzero_pd();
+    for (std::uint32_t t = 0; t < count; ++t) {
+      const __m512d x = _mm512_set1_pd(a[nonzero[t]]);
+      const double* row = b + static_cast<std::size_t>(nonzero[t]) * n + c0;
+#pragma GCC unroll 8
+      for (int q = 0; q < 8; ++q) acc[q] = _mm512_fmadd_pd(x, _mm512_loadu_pd(row + 8 * q), acc[q]);
+    }
+#pragma GCC unroll 8
+    for (int q = 0; q < 8; ++q) _mm512_storeu_pd(c + c0 + 8 * q, acc[q]);
+  }
+  for (; c0 < n; c0 += 8) {
+    const __mmask8 mask =
+        n - c0 >= 8 ? static_cast<__mmask8>(0xFF) : static_cast<__mmask8>((1u << (n - c0)) - 1);
+    __m512d acc = _mm512_setzero_pd();
+    for (std::uint32_t t = 0; t < count; ++t) {
+      const __m512d x = _mm512_set1_pd(a[nonzero[t]]);
+      const double* row = b + static_cast<std::size_t>(nonzero[t]) * n + c0;
+      acc = _mm512_fmadd_pd(x, _mm512_maskz_loadu_pd(mask, row), acc);
+    }
+    _mm512_mask_storeu_pd(c + c0, mask, acc);
+  }
+}
+
 }  // namespace
 
 KernelShape Avx512Kernel() { return {Tile8x24, kRows, kColumns, PackEightRows}; }
+SparseRowKernel Avx512SparseRow() { return SparseRow; }
 
 }  // namespace Tarn::detail

@@ -32,6 +32,16 @@ KernelShape PortableKernel();
 KernelShape Avx2FmaKernel();
 KernelShape Avx512Kernel();
 
+/// One row of the sparse product: c (n values) = the sum over t of a[nonzero[t]] times row
+/// nonzero[t] of b (row-major, n values a row), taken in the order listed, each step the
+/// multiply-add of the path's tile kernel (fused on the vector paths).
+using SparseRowKernel = void (*)(const double* a, const std::uint32_t* nonzero, std::uint32_t count,
+                                 const double* b, std::uint32_t n, double* c);
+
+SparseRowKernel PortableSparseRow();
+SparseRowKernel Avx2FmaSparseRow();
+SparseRowKernel Avx512SparseRow();
+
 /// Whether the processor running the program can execute the path.
 bool ProductPathAvailable(ProductPath path);
 /// The widest path the processor offers, fixed for the life of the process.
@@ -47,6 +57,16 @@ void Multiply(const double* a, const double* b, double* c, std::uint32_t m, std:
               std::uint32_t k);
 void MultiplyWith(ProductPath path, const double* a, const double* b, double* c, std::uint32_t m,
                   std::uint32_t n, std::uint32_t k);
+
+/// C (m x n) = A (m x k) B (k x n), both row-major, for an A that is mostly zeros: each
+/// element sums only the products of A's non-zero values, in increasing depth order, with the
+/// path's multiply-add steps. A zero product (0 times a finite b) leaves a sum as it is, so
+/// when B holds no infinity or NaN the result is MultiplyWith's value for value, at a cost
+/// that follows the non-zero values instead of all of them.
+void MultiplySparse(const double* a, const double* b, double* c, std::uint32_t m, std::uint32_t n,
+                    std::uint32_t k);
+void MultiplySparseWith(ProductPath path, const double* a, const double* b, double* c,
+                        std::uint32_t m, std::uint32_t n, std::uint32_t k);
 
 /// MultiplyTransposed with the rows of C split between `threads` threads (the calling one
 /// included; 0 takes one per processor core). Every row comes out exactly as from

@@ -94,9 +94,11 @@ class PqzCodec {
     double expand = 0, multiply = 0, arrange = 0;
   };
   ResultCode DecodeFrom(PqzReader& reader, CImageEx& image, StageTimer& timer);
-  /// Expands, multiplies and arranges the coefficients `bandRows` patch rows at a time.
-  ResultCode DecodeBands(const Tarn::Matrix<double>& basesT, std::uint32_t bandRows,
-                         CImageEx& image, DecodeTimes& times);
+  /// Expands, multiplies and arranges the coefficients `bandRows` patch rows at a time, with
+  /// the bases both as stored (D x 3N) and transposed; `sparse` allows the product that skips
+  /// zero coefficients (the bases then hold finite values only).
+  ResultCode DecodeBands(const Tarn::Matrix<double>& bases, const Tarn::Matrix<double>& basesT,
+                         bool sparse, std::uint32_t bandRows, CImageEx& image, DecodeTimes& times);
   ResultCode PreviewFrom(PqzReader& reader, CImageEx& image);
   void PrintTiming(const char* label, double seconds) const;
 

@@ -1,5 +1,6 @@
 // Decoding: PQZ file to a 24-bit image, and the one-pixel-per-patch preview.
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -8,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/product_kernels.h"
 #include "imaging/image_ex.h"
 #include "pqz/color_space.h"
 #include "pqz/decode_budget.h"
@@ -112,7 +114,12 @@ ResultCode PqzCodec::DecodeFrom(PqzReader& reader, CImageEx& image, StageTimer& 
   } catch (const Tarn::MatrixException&) {
     return guard.rc = kNoMemory;
   }
-  m_base.Resize(0, 0);
+  // Zero coefficients add nothing to a patch but a product with a finite basis value, so
+  // they may be skipped; an infinite or NaN basis value would make even those count.
+  bool sparse = true;
+  for (std::uint32_t i = 0; i < m_base.Count() && sparse; ++i) {
+    sparse = std::isfinite(m_base.Data()[i]);
+  }
   if (VisitColorConversion(m_header.ColorSpace, [](auto) { return kSuccess; }) != kSuccess) {
     return guard.rc = kUnsupportedColorSpace;
   }
@@ -122,7 +129,9 @@ ResultCode PqzCodec::DecodeFrom(PqzReader& reader, CImageEx& image, StageTimer& 
       kSuccess) {
     return guard.rc;
   }
-  if ((guard.rc = DecodeBands(basesT, plan.BandRows, image, times)) != kSuccess) return guard.rc;
+  guard.rc = DecodeBands(m_base, basesT, sparse, plan.BandRows, image, times);
+  m_base.Resize(0, 0);
+  if (guard.rc != kSuccess) return guard.rc;
 
   PrintTiming("  expand time = ", times.expand);
   PrintTiming("  multiply time = ", times.multiply);
@@ -132,6 +141,10 @@ ResultCode PqzCodec::DecodeFrom(PqzReader& reader, CImageEx& image, StageTimer& 
 }
 
 namespace {
+
+// Quarters of a band's coefficients that must be zero for the product to skip them: with
+// fewer zeros the packed dense product is quicker.
+constexpr std::size_t kSparseZeroQuarters = 2;
 
 // One band of patch rows in flight: its coefficients, then its patches.
 struct Band {
@@ -144,8 +157,9 @@ struct Band {
 
 }  // namespace
 
-ResultCode PqzCodec::DecodeBands(const Tarn::Matrix<double>& basesT, std::uint32_t bandRows,
-                                 CImageEx& image, DecodeTimes& times) {
+ResultCode PqzCodec::DecodeBands(const Tarn::Matrix<double>& bases,
+                                 const Tarn::Matrix<double>& basesT, bool sparse,
+                                 std::uint32_t bandRows, CImageEx& image, DecodeTimes& times) {
   const PatchGrid grid = GridOf(m_header);
   const std::uint32_t dimension = static_cast<std::uint32_t>(m_header.Dimension);
   const std::uint32_t patchLength = 3 * grid.PixelsPerPatch;
@@ -181,9 +195,20 @@ ResultCode PqzCodec::DecodeBands(const Tarn::Matrix<double>& basesT, std::uint32
     } catch (const Tarn::MatrixException&) {
       return kNoMemory;
     }
-    // (band x D) x (D x 3N): every patch of the band as a sum of bases.
-    Tarn::detail::MultiplyTransposed(band.coefficients.Data(), basesT.Data(), band.patches.Data(),
-                                     band.count, patchLength, dimension);
+    // (band x D) x (D x 3N): every patch of the band as a sum of bases. Quantised photos
+    // leave most coefficients zero; where they do, only the others are multiplied, which
+    // gives the same sums.
+    const double* coefficients = band.coefficients.Data();
+    const std::size_t values = static_cast<std::size_t>(band.count) * dimension;
+    const std::size_t zeros =
+        sparse ? static_cast<std::size_t>(std::count(coefficients, coefficients + values, 0.0)) : 0;
+    if (zeros * 4 >= values * kSparseZeroQuarters) {
+      Tarn::detail::MultiplySparse(coefficients, bases.Data(), band.patches.Data(), band.count,
+                                   patchLength, dimension);
+    } else {
+      Tarn::detail::MultiplyTransposed(coefficients, basesT.Data(), band.patches.Data(), band.count,
+                                       patchLength, dimension);
+    }
     multiply += timer.Seconds();
     timer.Restart();
     const ResultCode rc =

@@ -161,6 +161,34 @@ TEST(Matrix, GramProductMatchesNaiveOnEveryPath) {
   }
 }
 
+// The sparse product skips the zero products only, so it equals the dense product of the same
+// path value for value, for rows with no, some and only zeros and widths that leave every
+// kind of tail.
+TEST(Matrix, SparseProductEqualsTheDenseProductOnEveryPath) {
+  std::mt19937 rng(11);
+  for (const ProductPath path :
+       {ProductPath::kPortable, ProductPath::kAvx2Fma, ProductPath::kAvx512}) {
+    if (!detail::ProductPathAvailable(path)) continue;
+    for (const auto& [m, k, n] :
+         {std::tuple{9u, 96u, 192u}, std::tuple{5u, 1u, 1u}, std::tuple{4u, 5u, 7u},
+          std::tuple{3u, 300u, 65u}, std::tuple{6u, 17u, 200u}, std::tuple{2u, 8u, 31u}}) {
+      Matrix<double> a = RandomMatrix(m, k, m * 7 + k);
+      for (std::uint32_t i = 0; i < a.Count(); ++i) {
+        if (rng() % 10 < 7) a.Data()[i] = rng() % 2 ? 0.0 : -0.0;
+      }
+      for (std::uint32_t j = 0; j < k; ++j) a(0, j) = 0.0;  // a row of zeros alone
+      const Matrix<double> b = RandomMatrix(k, n, n * 3 + 1);
+      Matrix<double> dense(m, n), sparse(m, n);
+      detail::MultiplyWith(path, a.Data(), b.Data(), dense.Data(), m, n, k);
+      sparse.Fill(-1);
+      detail::MultiplySparseWith(path, a.Data(), b.Data(), sparse.Data(), m, n, k);
+      for (std::uint32_t i = 0; i < dense.Count(); ++i)
+        ASSERT_EQ(sparse.Data()[i], dense.Data()[i])
+            << PathName(path) << " " << m << "x" << k << "x" << n << " at " << i;
+    }
+  }
+}
+
 TEST(Matrix, ParallelProductGivesTheSameValues) {
   for (const auto& [m, k, n] :
        {std::tuple{1000u, 96u, 192u}, std::tuple{131u, 20u, 7u}, std::tuple{3u, 5u, 2u}}) {
