@@ -1,6 +1,8 @@
 // The decoder on files whose means, bases and coefficients are known, written through the
 // component writer: the pixels it must give, its timing lines, its failures and the preview.
 #include <cstdint>
+#include <iterator>
+#include <limits>
 #include <random>
 #include <set>
 #include <sstream>
@@ -372,6 +374,19 @@ TEST_P(CodecArrangePathTest, GenericAndDirectPathsGiveIdenticalImages) {
   for (std::uint32_t i = 0; i < patches.Count(); ++i) patches.Data()[i] = value(random) - 128.0;
   Tarn::Matrix<double> means(3, grid.Patches);
   for (std::uint32_t i = 0; i < means.Count(); ++i) means.Data()[i] = value(random);
+  // The edges of the clamp: NaN, both zeros, the bounds and just inside them.
+  const double edges[] = {std::numeric_limits<double>::quiet_NaN(),
+                          -0.0,
+                          0.0,
+                          0.999,
+                          254.999,
+                          255.0,
+                          255.5,
+                          -1e300,
+                          1e300,
+                          std::numeric_limits<double>::infinity()};
+  for (std::uint32_t i = 0; i < patches.Columns(); ++i) patches(0, i) = edges[i % std::size(edges)];
+  for (std::uint32_t c = 0; c < 3; ++c) means(c, 0) = c == 0 ? -0.0 : 0.0;
 
   CImageEx generic, direct;
   ASSERT_TRUE(generic.Create(s.width, s.height, 24));
