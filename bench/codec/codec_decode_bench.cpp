@@ -9,13 +9,20 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "bench_support.h"
+#include "imaging/image_file.h"
 #include "imaging/qt_image.h"
 #include "turbojpeg_anchor.h"
 
@@ -136,6 +143,53 @@ void BM_PqzPreview(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PqzPreview)->Unit(benchmark::kMillisecond);
+
+// Wall seconds of `pqz decode kPqz OUT.bmp` run as a new process, its output thrown away.
+double FreshProcessDecodeSeconds(const std::string& out) {
+  const char* argv[] = {ORVANE_PQZ_TOOL, "decode", kPqz.c_str(), out.c_str(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = 0;
+  int status = 0;
+  const bool ran = posix_spawn(&pid, ORVANE_PQZ_TOOL, &actions, nullptr,
+                               const_cast<char* const*>(argv), environ) == 0 &&
+                   waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  posix_spawn_file_actions_destroy(&actions);
+  return ran ? seconds : -1.0;
+}
+
+// The tool's decode of the 12-megapixel file in a process of its own (loading the program
+// and its libraries, first touch of all its memory) against this process's warm decode plus
+// writing the same BMP file: x_warm is the ratio of the best of five of each.
+void BM_PqzDecodeFreshProcess(benchmark::State& state) {
+  if (!EnsureFiles()) return state.SkipWithError("photo or cached files not available");
+  const std::string out = kCache + "/coffee-decoded.bmp";
+  double fresh = 1e30, warm = 1e30;
+  for (auto _ : state) {
+    for (int i = 0; i < 5; ++i) {
+      const double seconds = FreshProcessDecodeSeconds(out);
+      if (seconds < 0) return state.SkipWithError("pqz decode failed");
+      fresh = std::min(fresh, seconds);
+      CImageEx image;
+      const auto start = std::chrono::steady_clock::now();
+      if (orvane::bench::DecodeQuietly(kPqz, image, false, nullptr, 0) != 0 ||
+          !orvane::SaveImageFile(std::move(image), out)) {
+        return state.SkipWithError("decode or write failed");
+      }
+      warm = std::min(
+          warm, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+  }
+  std::filesystem::remove(out);
+  state.counters["fresh process s"] = fresh;
+  state.counters["warm decode and write s"] = warm;
+  state.counters["x_warm"] = fresh / warm;
+}
+BENCHMARK(BM_PqzDecodeFreshProcess)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Qt's JPEG reader; the argument is the scale divisor (1: full size, 8: 1/8 on each side, which
 // the JPEG decoder does while decoding).
