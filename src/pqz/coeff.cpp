@@ -31,15 +31,16 @@ ResultCode CCoeff::Quantize() {
   const double limit = static_cast<double>((std::uint64_t{1} << precision) - 1);
   double* v = Data();
   // A photo's coefficients run to hundreds of megabytes: clamped on every core.
-  RunInShares(Count(), 0, kValuesPerShare, [v, limit](std::uint32_t first, std::uint32_t last) {
-    for (std::uint32_t i = first; i < last; ++i) {
-      if (v[i] > limit) {
-        v[i] = limit;
-      } else if (v[i] < -limit) {
-        v[i] = -limit;
-      }
-    }
-  });
+  RunInShares(Count(), 0, kValuesPerShare,
+              [v, limit](unsigned, std::uint32_t first, std::uint32_t last) {
+                for (std::uint32_t i = first; i < last; ++i) {
+                  if (v[i] > limit) {
+                    v[i] = limit;
+                  } else if (v[i] < -limit) {
+                    v[i] = -limit;
+                  }
+                }
+              });
   return kSuccess;
 }
 

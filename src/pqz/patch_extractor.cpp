@@ -55,42 +55,44 @@ ResultCode ExtractPatches(const CImageEx& image, const CommonParameters& common,
     }
     // Each patch is a row of its own, so the rows are filled on every core; for a photo the
     // first touch of the matrix's pages is most of the work.
-    RunInShares(grid.Patches, 0, kPatchesPerShare, [&](std::uint32_t first, std::uint32_t last) {
-      for (std::uint32_t k = first; k < last; ++k) {
-        const std::uint32_t x0 = (k % grid.Columns) * pw;
-        const std::uint32_t y0 = (k / grid.Columns) * ph;
-        double* row = patches.Row(k);
-        double sum[3] = {0.0, 0.0, 0.0};
-        for (std::uint32_t dy = 0; dy < ph; ++dy) {
-          const int y = std::min(static_cast<int>(y0 + dy), lastY);
-          const std::uint8_t* line =
-              image.GetBits() + static_cast<std::ptrdiff_t>(y) * image.GetPitch();
-          const std::ptrdiff_t* at = offset.data() + x0;
-          for (std::uint32_t dx = 0; dx < pw; ++dx) {
-            // Blue, green, red bytes: the colour value GetPixel would give, without its checks.
-            const std::uint8_t* p = line + at[dx];
-            const ColorValue color =
-                direct
-                    ? (std::uint32_t{p[2]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[0]} << 16)
-                    : image.GetPixel(std::min(static_cast<int>(x0 + dx), lastX), y);
-            const ColorTriple t = Conversion::Forward(color);
-            const std::uint32_t i = dy * pw + dx;
-            row[i] = t.x;
-            row[n + i] = t.y;
-            row[2 * n + i] = t.z;
-            sum[0] += t.x;
-            sum[1] += t.y;
-            sum[2] += t.z;
-          }
-        }
-        for (std::uint32_t c = 0; c < 3; ++c) {
-          const double mean = sum[c] / n;
-          double* plane = row + c * n;
-          for (std::uint32_t i = 0; i < n; ++i) plane[i] -= mean;
-          means(c, k) = mean;
-        }
-      }
-    });
+    RunInShares(grid.Patches, 0, kPatchesPerShare,
+                [&](unsigned, std::uint32_t first, std::uint32_t last) {
+                  for (std::uint32_t k = first; k < last; ++k) {
+                    const std::uint32_t x0 = (k % grid.Columns) * pw;
+                    const std::uint32_t y0 = (k / grid.Columns) * ph;
+                    double* row = patches.Row(k);
+                    double sum[3] = {0.0, 0.0, 0.0};
+                    for (std::uint32_t dy = 0; dy < ph; ++dy) {
+                      const int y = std::min(static_cast<int>(y0 + dy), lastY);
+                      const std::uint8_t* line =
+                          image.GetBits() + static_cast<std::ptrdiff_t>(y) * image.GetPitch();
+                      const std::ptrdiff_t* at = offset.data() + x0;
+                      for (std::uint32_t dx = 0; dx < pw; ++dx) {
+                        // Blue, green, red bytes: the colour value GetPixel would give, without its
+                        // checks.
+                        const std::uint8_t* p = line + at[dx];
+                        const ColorValue color =
+                            direct ? (std::uint32_t{p[2]} | std::uint32_t{p[1]} << 8 |
+                                      std::uint32_t{p[0]} << 16)
+                                   : image.GetPixel(std::min(static_cast<int>(x0 + dx), lastX), y);
+                        const ColorTriple t = Conversion::Forward(color);
+                        const std::uint32_t i = dy * pw + dx;
+                        row[i] = t.x;
+                        row[n + i] = t.y;
+                        row[2 * n + i] = t.z;
+                        sum[0] += t.x;
+                        sum[1] += t.y;
+                        sum[2] += t.z;
+                      }
+                    }
+                    for (std::uint32_t c = 0; c < 3; ++c) {
+                      const double mean = sum[c] / n;
+                      double* plane = row + c * n;
+                      for (std::uint32_t i = 0; i < n; ++i) plane[i] -= mean;
+                      means(c, k) = mean;
+                    }
+                  }
+                });
     return kSuccess;
   });
 }

@@ -1,7 +1,6 @@
 #include "pqz/pqz_component.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <limits>
 #include <new>
@@ -140,23 +139,24 @@ ResultCode CPQZComponent::EncodeSymbols() {
   };
   const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
   std::vector<Share> shares(threads);
-  std::atomic<unsigned> nextShare{0};
-  RunInShares(Rows(), threads, kRowsPerCountingShare, [&](std::uint32_t first, std::uint32_t last) {
-    Share& share = shares[nextShare++];
-    share.frequencies.assign(alphabet.Size(), 0);
-    const auto count = [&share](std::uint32_t symbol, std::uint32_t, int size) {
-      ++share.frequencies[symbol];
-      share.extraBits += static_cast<std::uint64_t>(size);
-      return kSuccess;
-    };
-    for (std::uint32_t r = first; r < last; ++r) {
-      if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, count); code != kSuccess) {
-        share.refusedRow = r;
-        share.code = code;
-        return;
-      }
-    }
-  });
+  RunInShares(Rows(), threads, kRowsPerCountingShare,
+              [&](unsigned index, std::uint32_t first, std::uint32_t last) {
+                Share& share = shares[index];
+                share.frequencies.assign(alphabet.Size(), 0);
+                const auto count = [&share](std::uint32_t symbol, std::uint32_t, int size) {
+                  ++share.frequencies[symbol];
+                  share.extraBits += static_cast<std::uint64_t>(size);
+                  return kSuccess;
+                };
+                for (std::uint32_t r = first; r < last; ++r) {
+                  if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, count);
+                      code != kSuccess) {
+                    share.refusedRow = r;
+                    share.code = code;
+                    return;
+                  }
+                }
+              });
   std::vector<std::uint64_t> frequencies(alphabet.Size(), 0);
   std::uint64_t payloadBits = 0;
   const Share* refused = nullptr;
@@ -200,39 +200,33 @@ ResultCode CPQZComponent::EncodeSymbols() {
   // coded on every core into streams of their own, which are then joined in row order: the
   // same bits as one walk.
   struct Piece {
-    bool used = false;
-    std::uint32_t first = 0;
     BitStream bits;
     ResultCode code = kSuccess;
   };
   std::vector<Piece> pieces(threads);
-  std::atomic<unsigned> nextPiece{0};
-  RunInShares(Rows(), threads, kRowsPerCountingShare, [&](std::uint32_t first, std::uint32_t last) {
-    Piece& piece = pieces[nextPiece++];
-    piece.used = true;
-    piece.first = first;
-    const auto emitSymbol = [&piece, &huffman](std::uint32_t symbol, std::uint32_t extra,
-                                               int size) {
-      const HuffmanCodeWord& word = huffman.CodeWord(symbol);
-      if (word.length == 0) return kValueNotFound;  // every used symbol has a code
-      if (const ResultCode code = piece.bits.Write(word.code, word.length); code != kSuccess) {
-        return code;
-      }
-      return piece.bits.Write(extra, size);
-    };
-    for (std::uint32_t r = first; r < last; ++r) {
-      if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, emitSymbol);
-          code != kSuccess) {
-        piece.code = code;
-        return;
-      }
-    }
-  });
-  std::sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) {
-    return a.used > b.used || (a.used == b.used && a.first < b.first);
-  });
+  RunInShares(Rows(), threads, kRowsPerCountingShare,
+              [&](unsigned index, std::uint32_t first, std::uint32_t last) {
+                Piece& piece = pieces[index];
+                const auto emitSymbol = [&piece, &huffman](std::uint32_t symbol,
+                                                           std::uint32_t extra, int size) {
+                  const HuffmanCodeWord& word = huffman.CodeWord(symbol);
+                  if (word.length == 0) return kValueNotFound;  // every used symbol has a code
+                  if (const ResultCode code = piece.bits.Write(word.code, word.length);
+                      code != kSuccess) {
+                    return code;
+                  }
+                  return piece.bits.Write(extra, size);
+                };
+                for (std::uint32_t r = first; r < last; ++r) {
+                  if (const ResultCode code = CodeRow(Row(r), Columns(), alphabet, emitSymbol);
+                      code != kSuccess) {
+                    piece.code = code;
+                    return;
+                  }
+                }
+              });
+  // Shares that were not needed are empty and join nothing.
   for (const Piece& piece : pieces) {
-    if (!piece.used) break;
     if (piece.code != kSuccess) return piece.code;
     if (const ResultCode code = m_bits.Append(piece.bits); code != kSuccess) return code;
   }
