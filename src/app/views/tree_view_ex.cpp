@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <utility>
 
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -32,6 +33,19 @@ bool IsRemovableMountPoint(const QString& path) {
 bool HasSubFolders(const QString& path) {
   QDirIterator it(path, QDir::Dirs | QDir::NoDotAndDotDot);
   return it.hasNext();
+}
+
+// The sub-folders of `path`, sorted as the tree shows them, with what their items need.
+// Runs off the interface thread: a slow or dead mount may keep it waiting.
+QList<CTreeViewEx::FolderEntry> ReadLevel(const QString& path) {
+  QList<CTreeViewEx::FolderEntry> entries;
+  const QFileInfoList children = QDir(path).entryInfoList(
+      QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+  for (const QFileInfo& child : children) {
+    entries.append({child.absoluteFilePath(), child.fileName(), child.isSymLink(),
+                    HasSubFolders(child.absoluteFilePath())});
+  }
+  return entries;
 }
 
 // The folder icon with the small arrow of a link in its lower-left corner.
@@ -78,8 +92,10 @@ CTreeViewEx::CTreeViewEx(QWidget* parent) : QTreeWidget(parent) {
   m_root->setData(0, kPathRole, QFileInfo(desktop).isDir() ? desktop : QString());
   m_root->setData(0, kPopulatedRole, true);
   const QString home = QDir::homePath();
-  AddFolderItem(m_root, home, QDir(home).dirName(), false);
-  AddFolderItem(m_root, QDir::rootPath(), QDir::rootPath(), false);
+  for (const auto& [path, text] :
+       {std::pair{home, QDir(home).dirName()}, std::pair{QDir::rootPath(), QDir::rootPath()}}) {
+    AddFolderItem(m_root, {path, text, QFileInfo(path).isSymLink(), HasSubFolders(path)}, false);
+  }
   m_root->setExpanded(true);
   // Mount points are looked up off the interface thread: asking a dead network mount can
   // hang the caller.
@@ -99,17 +115,16 @@ QString CTreeViewEx::PathOf(const QTreeWidgetItem* item) {
   return item != nullptr ? item->data(0, kPathRole).toString() : QString();
 }
 
-QTreeWidgetItem* CTreeViewEx::AddFolderItem(QTreeWidgetItem* parent, const QString& path,
-                                            const QString& text, bool removable) {
-  auto* item = new QTreeWidgetItem(parent, QStringList(text));
-  item->setData(0, kPathRole, path);
+QTreeWidgetItem* CTreeViewEx::AddFolderItem(QTreeWidgetItem* parent, const FolderEntry& entry,
+                                            bool removable) {
+  auto* item = new QTreeWidgetItem(parent, QStringList(entry.name));
+  item->setData(0, kPathRole, entry.path);
   item->setData(0, kRemovableRole, removable);
-  const QFileInfo info(path);
-  item->setIcon(0, removable ? m_driveIcon : info.isSymLink() ? m_linkFolderIcon : m_folderIcon);
+  item->setIcon(0, removable ? m_driveIcon : entry.link ? m_linkFolderIcon : m_folderIcon);
   // Removable media get an expand button without being touched.
-  const bool hasChildren = removable || HasSubFolders(path);
-  item->setChildIndicatorPolicy(hasChildren ? QTreeWidgetItem::ShowIndicator
-                                            : QTreeWidgetItem::DontShowIndicator);
+  item->setChildIndicatorPolicy(removable || entry.hasSubFolders
+                                    ? QTreeWidgetItem::ShowIndicator
+                                    : QTreeWidgetItem::DontShowIndicator);
   return item;
 }
 
@@ -130,7 +145,7 @@ void CTreeViewEx::LookUpRemovableVolumes() {
 
 void CTreeViewEx::AddRemovableVolumes(const QStringList& mountPoints) {
   for (const QString& mountPoint : mountPoints) {
-    AddFolderItem(m_root, mountPoint, QFileInfo(mountPoint).fileName(), true);
+    AddFolderItem(m_root, {mountPoint, QFileInfo(mountPoint).fileName(), false, true}, true);
   }
 }
 
@@ -138,16 +153,23 @@ void CTreeViewEx::Populate(QTreeWidgetItem* item) {
   if (item == nullptr || item->data(0, kPopulatedRole).toBool()) return;
   item->setData(0, kPopulatedRole, true);
   ++m_nEnumerations;
-  const QDir folder(PathOf(item));
-  const QFileInfoList children = folder.entryInfoList(
-      QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
-  for (const QFileInfo& child : children) {
-    AddFolderItem(item, child.absoluteFilePath(), child.fileName(), false);
-  }
-  // A folder that turned out to have no readable sub-folder loses its expand button.
-  if (item->childCount() == 0) {
-    item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
-  }
+  ++m_nPendingReads;
+  // The level is read on a worker; the item is found again by its index when the answer
+  // comes, in case it has gone meanwhile.
+  const QPersistentModelIndex index(indexFromItem(item));
+  auto* watcher = new QFutureWatcher<QList<FolderEntry>>(this);
+  connect(watcher, &QFutureWatcher<QList<FolderEntry>>::finished, this, [this, watcher, index] {
+    --m_nPendingReads;
+    if (QTreeWidgetItem* target = itemFromIndex(index)) {
+      for (const FolderEntry& entry : watcher->result()) AddFolderItem(target, entry, false);
+      // A folder that turned out to have no readable sub-folder loses its expand button.
+      if (target->childCount() == 0) {
+        target->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+      }
+    }
+    watcher->deleteLater();
+  });
+  watcher->setFuture(QtConcurrent::run(ReadLevel, PathOf(item)));
 }
 
 void CTreeViewEx::OnSelection(QTreeWidgetItem* item) {
