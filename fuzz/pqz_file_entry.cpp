@@ -1,5 +1,6 @@
 #include "pqz_file_entry.h"
 
+#include "fuzz_decode_limits.h"
 #include "imaging/image_ex.h"
 #include "pqz/average.h"
 #include "pqz/base.h"
@@ -30,12 +31,14 @@ PqzOutcome ReadPqzOutcome(const std::uint8_t* data, std::size_t size) {
     std::ostringstream report;
     CImageEx image;
     PqzCodec codec;
+    codec.SetDecodeLimits(FuzzDecodeLimits());
     codec.SetReportSink(report);
     outcome.decode = codec.DecodeMemory(image, data, size);
   }
   {
     CImageEx image;
     PqzCodec codec;
+    codec.SetDecodeLimits(FuzzDecodeLimits());
     outcome.preview = codec.PreviewMemory(image, data, size);
   }
   ReadSectionsAlone(data, size);

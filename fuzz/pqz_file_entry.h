@@ -17,8 +17,8 @@ struct PqzOutcome {
 /// Treats `data` as a PQZ file and reads it every way the system does, from memory through the
 /// same code as a file: the codec's full decode (limits, the three sections, bands of
 /// expanding, multiplying and arranging into a picture), its preview, and the retrieval's
-/// single-section reads without dequantisation. Whatever the bytes, it must return: no
-/// crash, hang or unbounded allocation.
+/// single-section reads without dequantisation. The codec works under FuzzDecodeLimits.
+/// Whatever the bytes, it must return: no crash, hang or unbounded allocation.
 PqzOutcome ReadPqzOutcome(const std::uint8_t* data, std::size_t size);
 
 /// The full decode's result of ReadPqzOutcome.

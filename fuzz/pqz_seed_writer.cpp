@@ -177,6 +177,11 @@ int main(int argc, char** argv) {
   Save(dir + "/broken_image_larger_than_file.pqz", b);
 
   b = first;
+  PutLe32(b, 8, 512);
+  PutLe32(b, 12, 512);  // G = 4096 patches: within the fuzz entry's free pixels
+  Save(dir + "/broken_coefficients_short_of_picture.pqz", b);
+
+  b = first;
   PutLe32(b, 36, GetLe32(b, 36) + 1);  // the base section would start inside a gap
   Save(dir + "/broken_base_offset_gap.pqz", b);
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "foundation/matrix.h"
+#include "fuzz_decode_limits.h"
 #include "fuzz_input_file.h"
 #include "pqz/pqz_header.h"
 #include "retrieval/color_feature.h"
@@ -30,18 +31,21 @@ FeatureOutcome ReadFeatureBytes(const std::uint8_t* data, std::size_t size) {
   Tarn::Matrix<double> averages;
   Tarn::Matrix<double> bases;
   PqzHeader header;
-  const ResultCode averagesCode = ReadAverages(path, averages, header);
-  const ResultCode basesCode = ReadBases(path, bases, header);
+  const DecodeLimits limits = FuzzDecodeLimits();
+  const ResultCode averagesCode = ReadAverages(path, averages, header, limits);
+  const ResultCode basesCode = ReadBases(path, bases, header, limits);
   outcome.Code = averagesCode != kSuccess ? averagesCode : basesCode;
 
   for (std::int32_t kind = 0; kind < kFeatureKindCount; ++kind) {
     ColorFeature colour(kind);
+    colour.SetDecodeLimits(limits);
     if (colour.LoadQuery(path) == kSuccess) {
       const double similarity = colour.Similarity(path);
       outcome.SimilaritiesInRange &= InRange(similarity, -1.0, 1.0 + 1e-9);
     }
   }
   EdgeFeature edge;
+  edge.SetDecodeLimits(limits);
   if (edge.LoadQuery(path) == kSuccess) {
     const double similarity = edge.Similarity(path);
     outcome.SimilaritiesInRange &= similarity == -1.0 || InRange(similarity, 0.0, 1.0 + 1e-9);

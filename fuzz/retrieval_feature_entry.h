@@ -18,8 +18,8 @@ struct FeatureOutcome {
 
 /// Treats `data` as a PQZ file and reads it the way a search does: the average and the base
 /// section by themselves, the three colour descriptors and the Edge features with the file as
-/// query and as target. Whatever the bytes, it must return: no crash, hang or unbounded
-/// allocation.
+/// query and as target, all under FuzzDecodeLimits. Whatever the bytes, it must return: no crash,
+/// hang or unbounded allocation.
 FeatureOutcome ReadFeatureBytes(const std::uint8_t* data, std::size_t size);
 
 }  // namespace orvane::fuzz

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_decode_limits.h"
 #include "fuzz_input_file.h"
 #include "imaging/thumbnail/file_thumbnail.h"
 
@@ -26,7 +27,7 @@ ResultCode ThumbnailBytes(const std::uint8_t* data, std::size_t size) {
   const std::string path = WriteInputFile(data, size, "input.pqz");
   if (path.empty()) return kCannotOpenFile;
   QImage thumbnail;
-  const ResultCode code = MakeFileThumbnail(path, kSide, thumbnail);
+  const ResultCode code = MakeFileThumbnail(path, kSide, thumbnail, {}, FuzzDecodeLimits());
   if (code == kSuccess &&
       (thumbnail.isNull() || thumbnail.width() > kSide || thumbnail.height() > kSide)) {
     std::abort();  // a success must give a thumbnail within the box

@@ -28,7 +28,11 @@ ResultCode PlanDecode(const PqzHeader& header, std::uint64_t fileLength, const D
   const PatchGrid grid = GridOf(header);
   const std::uint64_t pixels = static_cast<std::uint64_t>(header.ImageWidth) *
                                static_cast<std::uint64_t>(header.ImageHeight);
-  if (!PixelsAdmitted(pixels, fileLength, limits)) return kNoMemory;
+  // Every patch is made whole before its pixels inside the picture are kept, so a patch far
+  // larger than the picture costs its full size: the patch pixels are weighed as well.
+  const std::uint64_t patchPixels =
+      std::uint64_t{grid.Patches} * std::uint64_t{grid.PixelsPerPatch};
+  if (!PixelsAdmitted(std::max(pixels, patchPixels), fileLength, limits)) return kNoMemory;
 
   const std::uint64_t dimension = static_cast<std::uint64_t>(header.Dimension);
   const std::uint64_t patchLength = 3 * std::uint64_t{grid.PixelsPerPatch};

@@ -15,11 +15,12 @@ struct DecodePlan {
 };
 
 /// Checks a header against the limits before a full decode reads any section: the picture's
-/// pixels (MaxPixels, and FreePixels + PixelsPerFileByte x `fileLength`) and the working
-/// memory, which is the bases twice (D x 3N doubles, as stored and transposed for the
-/// product) and at least one band (the means, the coefficients and the patch vectors of one
-/// patch row: patch columns x (3 + D + 3N) doubles). 7 when the file would pass them;
-/// otherwise fills `plan` with bands of at most a few megabytes.
+/// pixels and the pixels of its whole patches (G x N, more than the picture's when patches
+/// reach past its edges), each within MaxPixels and FreePixels or PixelsPerFileByte x
+/// `fileLength`; and the working memory, which is the bases twice (D x 3N doubles, as stored
+/// and transposed for the product) and at least one band (the means, the coefficients and the
+/// patch vectors of one patch row: patch columns x (3 + D + 3N) doubles). 7 when the file
+/// would pass them; otherwise fills `plan` with bands of at most a few megabytes.
 ResultCode PlanDecode(const PqzHeader& header, std::uint64_t fileLength, const DecodeLimits& limits,
                       DecodePlan& plan);
 

@@ -76,7 +76,7 @@ ResultCode ColorFeature::BuildDescriptor(const std::string& path, Tarn::Matrix<d
   if (m_nLevels == 0 || m_nLevels > kMaxLevels) return kInvalidValues;
   Tarn::Matrix<double> averages;
   PqzHeader header;
-  if (ReadAverages(path, averages, header) != kSuccess) return kReadFailed;
+  if (ReadAverages(path, averages, header, m_limits) != kSuccess) return kReadFailed;
   const PatchGrid grid = GridOf(header);
   try {
     switch (m_nKind) {

@@ -6,6 +6,7 @@
 #include "foundation/matrix.h"
 #include "foundation/result_code.h"
 #include "foundation/vector.h"
+#include "pqz/decode_limits.h"
 #include "pqz/pqz_header.h"
 #include "retrieval/feature_kind.h"
 
@@ -46,6 +47,10 @@ class ColorFeature {
   /// histogram similarity or the structure similarity (0..1) of the two descriptors, 1 for
   /// identical ones. 0 for a kind outside the three and for an empty query descriptor.
   double Similarity(const std::string& path) const;
+
+  /// The limits the averages of the query and of every target are read under (the working
+  /// memory of the 3 x G matrix); the program's defaults unless set.
+  void SetDecodeLimits(const DecodeLimits& limits) { m_limits = limits; }
 
   /// The L^2 x 3 matrix of the mean colours of an L x L grid of cells over the patch grid:
   /// cells of bw = ceil(C / L) patch columns and bh = ceil(R / L) patch rows, patch (r, c) in
@@ -96,6 +101,8 @@ class ColorFeature {
   std::int32_t m_nKind;
 
  private:
+  DecodeLimits m_limits;
+
   // Reads the averages of `path` and builds the descriptor of m_nKind into one of the outputs.
   ResultCode BuildDescriptor(const std::string& path, Tarn::Matrix<double>& matrix,
                              Tarn::DoubleVector& vector) const;

@@ -26,7 +26,7 @@ ResultCode EdgeFeature::LoadQuery(const std::string& path) {
   m_nPatchWidth = m_nPatchHeight = 0;
   Tarn::Matrix<double> bases;
   PqzHeader header;
-  if (ReadBases(path, bases, header) != kSuccess) return kReadFailed;
+  if (ReadBases(path, bases, header, m_limits) != kSuccess) return kReadFailed;
   Tarn::DoubleVector norms;
   if (const ResultCode code = RowNorms(bases, norms); code != kSuccess) return code;
   m_mBases = std::move(bases);
@@ -39,7 +39,7 @@ ResultCode EdgeFeature::LoadQuery(const std::string& path) {
 double EdgeFeature::Similarity(const std::string& path) const {
   Tarn::Matrix<double> bases;
   PqzHeader header;
-  if (ReadBases(path, bases, header) != kSuccess) return -1.0;
+  if (ReadBases(path, bases, header, m_limits) != kSuccess) return -1.0;
   if (m_mBases.IsEmpty()) return 0.0;  // no query bases: K = 0
   if (header.PatchWidth != m_nPatchWidth || header.PatchHeight != m_nPatchHeight) return -1.0;
   Tarn::DoubleVector norms;

@@ -6,6 +6,7 @@
 #include "foundation/matrix.h"
 #include "foundation/result_code.h"
 #include "foundation/vector.h"
+#include "pqz/decode_limits.h"
 
 namespace orvane {
 
@@ -31,6 +32,10 @@ class EdgeFeature {
   /// its patch size differs from the query's (bases of different patch shapes cannot be
   /// compared value by value). 0 when there is nothing to match (no query bases).
   double Similarity(const std::string& path) const;
+
+  /// The limits the bases of the query and of every target are read under (the working
+  /// memory of the D x 3N matrix); the program's defaults unless set.
+  void SetDecodeLimits(const DecodeLimits& limits) { m_limits = limits; }
 
   /// Norm of every row of `bases` into `norms`. 7 when memory runs out.
   static ResultCode RowNorms(const Tarn::Matrix<double>& bases, Tarn::DoubleVector& norms);
@@ -61,6 +66,7 @@ class EdgeFeature {
   std::uint32_t m_nMaxBases;
 
  private:
+  DecodeLimits m_limits;
   // The query's patch size, to refuse targets whose bases have another shape.
   std::int32_t m_nPatchWidth = 0;
   std::int32_t m_nPatchHeight = 0;

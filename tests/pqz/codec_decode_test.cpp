@@ -603,7 +603,11 @@ INSTANTIATE_TEST_SUITE_P(
         HostileHeader{"LargePictureFromFewBytes", 16384, 16384, 16, kNoMemory, kReadFailed},
         // More pixels than any decode makes; the preview (G pixels) reads the means and finds
         // them far too few.
-        HostileHeader{"PastThePixelLimit", 20000, 20000, 64, kNoMemory, kOutOfRange}),
+        HostileHeader{"PastThePixelLimit", 20000, 20000, 64, kNoMemory, kOutOfRange},
+        // A thin picture of few pixels cut into patches far larger than itself: each patch is
+        // made whole before it is cut, so the decode weighs the 1172 patches' 77 million
+        // pixels, not the picture's 300000. The preview has only 1172 pixels to make.
+        HostileHeader{"PatchesFarLargerThanThePicture", 1, 300000, 256, kNoMemory, kSuccess}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

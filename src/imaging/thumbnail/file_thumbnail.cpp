@@ -26,10 +26,9 @@ QString LocalName(const std::string& path) {
   return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-bool WithinLimits(std::int64_t width, std::int64_t height) {
+bool WithinLimits(std::int64_t width, std::int64_t height, const DecodeLimits& limits) {
   return width > 0 && height > 0 &&
-         static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <=
-             DecodeLimits{}.MaxPixels;
+         static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <= limits.MaxPixels;
 }
 
 // The header of the file when it is a PQZ file, whatever its name. False for any other file
@@ -49,12 +48,14 @@ bool ReadHeaderOf(const std::string& path, PqzHeader& header) {
 // recognised by its content) cannot go through LoadFile, which decides by name, so it gets
 // the codec's preview directly. The decoder's timing lines are dropped: a thumbnail is made
 // quietly, often many at once.
-ResultCode LoadPqzPicture(const std::string& path, const CancelHook& cancel, QImage& picture) {
+ResultCode LoadPqzPicture(const std::string& path, const CancelHook& cancel,
+                          const DecodeLimits& limits, QImage& picture) {
   std::ostream quiet(nullptr);
   CImageEx image;
   if (GetFileTypeCode(path) == FILE_TYPE_PQZ) {
     LoadContext context;
     context.Cancel = cancel;
+    context.Limits = limits;
     context.Report = &quiet;
     if (const LoadResult loaded = LoadFile(image, path, LoadMode::kPreview, context);
         !loaded.Loaded()) {
@@ -67,6 +68,7 @@ ResultCode LoadPqzPicture(const std::string& path, const CancelHook& cancel, QIm
       return kCanceled;
     }
     PqzCodec codec;
+    codec.SetDecodeLimits(limits);
     codec.SetReportSink(quiet);
     codec.SetCancelHook(cancel);
     if (const ResultCode rc = codec.Preview(image, path); rc != kSuccess) {
@@ -78,12 +80,13 @@ ResultCode LoadPqzPicture(const std::string& path, const CancelHook& cancel, QIm
 }
 
 ResultCode MakePqzThumbnail(const std::string& path, const PqzHeader& header, int side,
-                            const CancelHook& cancel, QImage& thumbnail) {
-  if (!WithinLimits(header.ImageWidth, header.ImageHeight)) {
+                            const CancelHook& cancel, const DecodeLimits& limits,
+                            QImage& thumbnail) {
+  if (!WithinLimits(header.ImageWidth, header.ImageHeight, limits)) {
     return kNoMemory;
   }
   QImage picture;
-  if (const ResultCode rc = LoadPqzPicture(path, cancel, picture); rc != kSuccess) {
+  if (const ResultCode rc = LoadPqzPicture(path, cancel, limits, picture); rc != kSuccess) {
     return rc;
   }
   // The preview holds one pixel per patch; it is drawn at the size of the encoded picture
@@ -97,14 +100,15 @@ ResultCode MakePqzThumbnail(const std::string& path, const PqzHeader& header, in
   return kSuccess;
 }
 
-ResultCode MakeReaderThumbnail(const std::string& path, int side, QImage& thumbnail) {
+ResultCode MakeReaderThumbnail(const std::string& path, int side, const DecodeLimits& limits,
+                               QImage& thumbnail) {
   QImageReader reader(LocalName(path));
   reader.setAutoTransform(true);
   if (!reader.canRead()) {
     return QFile::exists(LocalName(path)) ? kInvalidFileType : kCannotOpenFile;
   }
   const QSize stored = reader.size();  // before the EXIF turn, as the reader decodes it
-  if (stored.isValid() && !WithinLimits(stored.width(), stored.height())) {
+  if (stored.isValid() && !WithinLimits(stored.width(), stored.height(), limits)) {
     return kNoMemory;
   }
   const bool scaledDecode = stored.isValid() && reader.format() == "jpeg";
@@ -117,7 +121,7 @@ ResultCode MakeReaderThumbnail(const std::string& path, int side, QImage& thumbn
     return reader.error() == QImageReader::FileNotFoundError ? kCannotOpenFile : kInvalidFileType;
   }
   if (!scaledDecode) {
-    if (!WithinLimits(picture.width(), picture.height())) {
+    if (!WithinLimits(picture.width(), picture.height(), limits)) {
       return kNoMemory;
     }
     const QSize size = FitThumbnailSize(picture.width(), picture.height(), side);
@@ -156,15 +160,15 @@ QSize FitThumbnailSize(int width, int height, int side) {
 }
 
 ResultCode MakeFileThumbnail(const std::string& path, int side, QImage& thumbnail,
-                             const CancelHook& cancel) {
+                             const CancelHook& cancel, const DecodeLimits& limits) {
   if (side < 1 || side > kMaxThumbnailSide) {
     return kInvalidArguments;
   }
   PqzHeader header;
   if (ReadHeaderOf(path, header)) {
-    return MakePqzThumbnail(path, header, side, cancel, thumbnail);
+    return MakePqzThumbnail(path, header, side, cancel, limits, thumbnail);
   }
-  return MakeReaderThumbnail(path, side, thumbnail);
+  return MakeReaderThumbnail(path, side, limits, thumbnail);
 }
 
 }  // namespace orvane

@@ -6,6 +6,7 @@
 
 #include "foundation/cancel_hook.h"
 #include "foundation/result_code.h"
+#include "pqz/decode_limits.h"
 
 namespace orvane {
 
@@ -31,8 +32,9 @@ QImage ScaleSmoothly(const QImage& picture, QSize size);
 /// - a JPEG file through the image reader's scaled decoding, which decodes at 1/2, 1/4 or
 ///   1/8 of the size at once, turned upright by its EXIF orientation;
 /// - any other file the image reader knows, read in full and scaled by ScaleSmoothly.
-/// A picture is refused before it is decoded when it has more pixels than the core's decode
-/// limits allow, so a forged header cannot make the reader allocate gigabytes. The image
+/// A picture is refused before it is decoded when it has more pixels than `limits` allow (the
+/// core's decode limits unless given), so a forged header cannot make the reader allocate
+/// gigabytes; a PQZ preview is made under the same limits. The image
 /// reader's allocation limit is the program's to set (it is process-wide).
 ///
 /// 0 and `thumbnail` set on success; `thumbnail` is left alone on failure: 18 for a side
@@ -41,6 +43,6 @@ QImage ScaleSmoothly(const QImage& picture, QSize size);
 /// file), the decoder's code for a PQZ file it refuses, 29 when `cancel` stopped the decode.
 /// Nothing is printed.
 ResultCode MakeFileThumbnail(const std::string& path, int side, QImage& thumbnail,
-                             const CancelHook& cancel = {});
+                             const CancelHook& cancel = {}, const DecodeLimits& limits = {});
 
 }  // namespace orvane

@@ -217,6 +217,32 @@ TEST_F(FileThumbnailTest, RefusesUnreadableAndHostileFilesWithTheirCodes) {
   }
 }
 
+TEST_F(FileThumbnailTest, GivenLimitsWeighThePictureAndThePreview) {
+  const std::string pqz = PathOf("half.pqz");
+  ASSERT_TRUE(WriteContents(pqz, HalfBrightPicture()));
+  QImage picture(90, 300, QImage::Format_RGB32);
+  picture.fill(Qt::green);
+  const std::string png = PathOf("tall.png");
+  ASSERT_TRUE(picture.save(QString::fromStdString(png), "png"));
+
+  // 800 x 400 and 90 x 300 pixels are beyond a limit of 20000 before anything is decoded.
+  DecodeLimits small;
+  small.MaxPixels = 20000;
+  // The picture's size passes; its 100 x 50 preview is more than the free pixels, and the
+  // file's bytes earn none.
+  DecodeLimits fewPreviewPixels;
+  fewPreviewPixels.FreePixels = 1000;
+  fewPreviewPixels.PixelsPerFileByte = 0;
+  for (const std::string& path : {pqz, png}) {
+    QImage thumbnail;
+    EXPECT_EQ(MakeFileThumbnail(path, 128, thumbnail), kSuccess) << path;
+    EXPECT_EQ(MakeFileThumbnail(path, 128, thumbnail, {}, small), kNoMemory) << path;
+  }
+  QImage thumbnail;
+  EXPECT_EQ(MakeFileThumbnail(pqz, 128, thumbnail, {}, fewPreviewPixels), kNoMemory);
+  EXPECT_EQ(MakeFileThumbnail(png, 128, thumbnail, {}, fewPreviewPixels), kSuccess);
+}
+
 #ifdef ORVANE_PQZ_TOOL
 int RunPqz(const QStringList& args) {
   QProcess process;
