@@ -168,15 +168,17 @@ ResultCode PqzCodec::DecodeBands(const Tarn::Matrix<double>& bases,
 
   // The coefficients must be expanded in file order, one band after the other, on this
   // thread; multiplying and arranging a band touch only its own buffers and its own pixel
-  // rows, so up to one band per core is multiplied and arranged meanwhile. The bands are
-  // made smaller by the number in flight, so that they take no more memory together than
-  // one band of the plan.
+  // rows, so up to one band per core is multiplied and arranged meanwhile, and one more is
+  // in hand, so that expanding goes on while every core multiplies. The bands are made
+  // smaller by the number in flight, so that they take no more memory together than one
+  // band of the plan.
   unsigned threads =
       m_decodeThreads != 0 ? m_decodeThreads : std::max(1u, std::thread::hardware_concurrency());
   threads = std::min<unsigned>(threads, std::max(1u, grid.Rows / 2));
-  const std::uint32_t rowsPerBand = std::max<std::uint32_t>(1, bandRows / threads);
+  const unsigned inFlight = threads > 1 ? threads + 1 : 1;
+  const std::uint32_t rowsPerBand = std::max<std::uint32_t>(1, bandRows / inFlight);
 
-  std::vector<Band> bands(threads);
+  std::vector<Band> bands(inFlight);
   for (Band& band : bands) band.patches = PatchMatrix(pw, ph);
   std::mutex mutex;
   std::condition_variable changed;
