@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -18,17 +19,37 @@ std::uint32_t Limited(std::uint32_t count, std::uint32_t limit) {
   return limit != 0 && limit < count ? limit : count;
 }
 
+// Turns row `i` of dot products into absolute cosines: |d| / (|q_i| |t_j|), 1 between two
+// zero bases, 0 between a zero and a non-zero one. Written without branches so that it
+// vectorises; the quotient of a zero product is computed and thrown away.
+template <typename Dot>
+void CosineRow(const Dot* dots, double queryNorm, const double* targetNorms, std::uint32_t nt,
+               double* row) {
+  for (std::uint32_t j = 0; j < nt; ++j) {
+    const double p = targetNorms[j] * queryNorm;
+    const double quotient = std::fabs(static_cast<double>(dots[j])) / p;
+    const double zeros = targetNorms[j] == 0.0 && queryNorm == 0.0 ? 1.0 : 0.0;
+    row[j] = p != 0.0 ? quotient : zeros;
+  }
+}
+
 }  // namespace
 
 ResultCode EdgeFeature::LoadQuery(const std::string& path) {
   m_mBases = Tarn::Matrix<double>();
   m_vNorms = Tarn::DoubleVector();
+  m_query16.Clear();
   m_nPatchWidth = m_nPatchHeight = 0;
   Tarn::Matrix<double> bases;
   PqzHeader header;
   if (ReadBases(path, bases, header, m_limits) != kSuccess) return kReadFailed;
   Tarn::DoubleVector norms;
   if (const ResultCode code = RowNorms(bases, norms); code != kSuccess) return code;
+  try {
+    if (!bases.IsEmpty()) m_query16.Assign(bases.Data(), bases.Rows(), bases.Columns());
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
   m_mBases = std::move(bases);
   m_vNorms = std::move(norms);
   m_nPatchWidth = header.PatchWidth;
@@ -44,6 +65,23 @@ double EdgeFeature::Similarity(const std::string& path) const {
   if (header.PatchWidth != m_nPatchWidth || header.PatchHeight != m_nPatchHeight) return -1.0;
   Tarn::DoubleVector norms;
   Tarn::Matrix<double> correlation;
+  if (!m_query16.IsEmpty()) {
+    // Bases of small integers, as every encoder writes them: exact integer dot products.
+    Int16Rows target;
+    try {
+      if (!bases.IsEmpty() && target.Assign(bases.Data(), bases.Rows(), bases.Columns()) &&
+          target.Length() == m_query16.Length()) {
+        if (RowNorms(target, norms) != kSuccess ||
+            BaseCorrelation(m_query16, m_vNorms, target, norms, m_nMaxBases, correlation) !=
+                kSuccess) {
+          return -1.0;
+        }
+        return GreedyBaseMatch(correlation);
+      }
+    } catch (const std::bad_alloc&) {
+      return -1.0;
+    }
+  }
   if (RowNorms(bases, norms) != kSuccess ||
       BaseCorrelation(m_mBases, m_vNorms, bases, norms, m_nMaxBases, correlation) != kSuccess) {
     return -1.0;
@@ -57,7 +95,8 @@ ResultCode EdgeFeature::RowNorms(const Tarn::Matrix<double>& bases, Tarn::Double
   } catch (const Tarn::MatrixException&) {
     return kNoMemory;
   }
-  if (bases.Rows() != 0) orvane::RowNorms(bases.Data(), bases.Rows(), bases.Columns(), norms.Data());
+  if (bases.Rows() != 0)
+    orvane::RowNorms(bases.Data(), bases.Rows(), bases.Columns(), norms.Data());
   return kSuccess;
 }
 
@@ -87,17 +126,54 @@ ResultCode EdgeFeature::BaseCorrelation(const Tarn::Matrix<double>& query,
     Tarn::detail::MultiplyTransposed(query.Data(), target.Data(), out.Data(), nq, nt, length);
   }
   for (std::uint32_t i = 0; i < nq; ++i) {
-    double* row = out.Row(i);
-    for (std::uint32_t j = 0; j < nt; ++j) {
-      const double p = targetNorms[j] * queryNorms[i];
-      if (p != 0.0) {
-        row[j] = std::fabs(row[j]) / p;
-      } else if (targetNorms[j] == 0.0 && queryNorms[i] == 0.0) {
-        row[j] = 1.0;  // two zero bases are alike
-      } else {
-        row[j] = 0.0;  // the product of a zero base with anything
-      }
-    }
+    CosineRow(out.Row(i), queryNorms[i], targetNorms.Data(), nt, out.Row(i));
+  }
+  return kSuccess;
+}
+
+ResultCode EdgeFeature::BaseCorrelation(const Int16Rows& query,
+                                        const Tarn::DoubleVector& queryNorms,
+                                        const Int16Rows& target,
+                                        const Tarn::DoubleVector& targetNorms, std::uint32_t limit,
+                                        Tarn::Matrix<double>& out) {
+  if (query.Length() != target.Length() || queryNorms.Length() != query.Rows() ||
+      targetNorms.Length() != target.Rows()) {
+    return kInvalidValues;
+  }
+  const std::uint32_t nq = Limited(query.Rows(), limit);
+  const std::uint32_t nt = Limited(target.Rows(), limit);
+  std::vector<std::int32_t> dots;
+  try {
+    out.Resize(nq, nt);
+    dots.resize(static_cast<std::size_t>(nq) * nt);
+  } catch (const Tarn::MatrixException&) {
+    return kNoMemory;
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+  if (out.IsEmpty()) return kSuccess;
+  Int16DotProducts(query, nq, target, nt, dots.data());
+  for (std::uint32_t i = 0; i < nq; ++i) {
+    CosineRow(dots.data() + static_cast<std::size_t>(i) * nt, queryNorms[i], targetNorms.Data(), nt,
+              out.Row(i));
+  }
+  return kSuccess;
+}
+
+ResultCode EdgeFeature::RowNorms(const Int16Rows& bases, Tarn::DoubleVector& norms) {
+  std::vector<std::int64_t> sums;
+  try {
+    norms.Resize(bases.Rows());
+    sums.resize(bases.Rows());
+  } catch (const Tarn::MatrixException&) {
+    return kNoMemory;
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+  Int16SquareSums(bases, sums.data());
+  // The extended-precision root of the exact sum: what the double rows' norm gives.
+  for (std::uint32_t r = 0; r < bases.Rows(); ++r) {
+    norms[r] = static_cast<double>(std::sqrt(static_cast<long double>(sums[r])));
   }
   return kSuccess;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/int16_rows.h"
 #include "foundation/matrix.h"
 #include "foundation/result_code.h"
 #include "foundation/vector.h"
@@ -58,6 +59,16 @@ class EdgeFeature {
   /// available. Returns the weighted mean of the picks, 0 when K is 0. M is consumed.
   double GreedyBaseMatch(Tarn::Matrix<double>& m) const;
 
+  /// BaseCorrelation of bases held as exact small integers (see Int16Rows): the same matrix
+  /// value for value, the dot products summed in integer arithmetic. 22 for rows of different
+  /// lengths or norms that do not match the rows; 7 when memory runs out.
+  static ResultCode BaseCorrelation(const Int16Rows& query, const Tarn::DoubleVector& queryNorms,
+                                    const Int16Rows& target, const Tarn::DoubleVector& targetNorms,
+                                    std::uint32_t limit, Tarn::Matrix<double>& out);
+
+  /// RowNorms of integer rows, the same values (the sums of squares are exact either way).
+  static ResultCode RowNorms(const Int16Rows& bases, Tarn::DoubleVector& norms);
+
   /// The query's bases, D rows of 3N values.
   Tarn::Matrix<double> m_mBases;
   /// The norm of each row of m_mBases.
@@ -67,6 +78,8 @@ class EdgeFeature {
 
  private:
   DecodeLimits m_limits;
+  // The query's bases as integers, empty when they do not fit (then the double path runs).
+  Int16Rows m_query16;
   // The query's patch size, to refuse targets whose bases have another shape.
   std::int32_t m_nPatchWidth = 0;
   std::int32_t m_nPatchHeight = 0;

@@ -156,6 +156,40 @@ TEST(BaseCorrelation, OnlyTheCornerUnderTheLimitIsMade) {
   }
 }
 
+// Stored bases are small integers; their integer correlation must be the double one to the
+// bit, zero bases, sign and the leading corner included, so that rankings and ties stay.
+TEST(BaseCorrelation, IntegerBasesGiveTheDoubleValuesBitForBit) {
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<int> value(-255, 255);
+  for (const std::uint32_t length : {3u, 48u, 192u}) {
+    Tarn::Matrix<double> a(7, length), b(11, length);
+    for (std::uint32_t i = 0; i < a.Count(); ++i) a.Data()[i] = value(rng);
+    for (std::uint32_t i = 0; i < b.Count(); ++i) b.Data()[i] = value(rng);
+    std::fill(a.Row(2), a.Row(2) + length, 0.0);  // zero bases on both sides
+    std::fill(b.Row(4), b.Row(4) + length, 0.0);
+    std::copy(a.Row(0), a.Row(0) + length, b.Row(1));  // a cosine of exactly 1
+    for (std::uint32_t k = 0; k < length; ++k) b(3, k) = -a(5, k);
+    Int16Rows a16, b16;
+    ASSERT_TRUE(a16.Assign(a.Data(), a.Rows(), length));
+    ASSERT_TRUE(b16.Assign(b.Data(), b.Rows(), length));
+    Tarn::DoubleVector na, nb;
+    ASSERT_EQ(EdgeFeature::RowNorms(b16, nb), kSuccess);
+    const Tarn::DoubleVector expectedNorms = Norms(b);
+    for (std::uint32_t r = 0; r < b.Rows(); ++r) EXPECT_EQ(nb[r], expectedNorms[r]);
+    na = Norms(a);
+    for (const std::uint32_t limit : {0u, 5u}) {
+      Tarn::Matrix<double> viaDoubles, viaIntegers;
+      ASSERT_EQ(EdgeFeature::BaseCorrelation(a, na, b, nb, limit, viaDoubles), kSuccess);
+      ASSERT_EQ(EdgeFeature::BaseCorrelation(a16, na, b16, nb, limit, viaIntegers), kSuccess);
+      ASSERT_EQ(viaIntegers.Rows(), viaDoubles.Rows());
+      ASSERT_EQ(viaIntegers.Columns(), viaDoubles.Columns());
+      for (std::uint32_t i = 0; i < viaDoubles.Count(); ++i) {
+        EXPECT_EQ(viaIntegers.Data()[i], viaDoubles.Data()[i]) << length << " at " << i;
+      }
+    }
+  }
+}
+
 TEST(BaseCorrelation, BasesOfDifferentLengthsAreRefused) {
   const Tarn::Matrix<double> a = test::RandomBases(2, 12, 1);
   const Tarn::Matrix<double> b = test::RandomBases(2, 6, 2);

@@ -1,0 +1,143 @@
+// The conversion of integer-valued doubles to 16 bits, and the register tiles of the exact
+// integer dot products: three rows against four, twelve
+// accumulators of 32-bit lanes, each lane fed pairs of 16-bit products (vpmaddwd, or the fused
+// vpdpwssd where AVX-512 VNNI is offered). Integer sums are exact, so the lane order and the
+// final horizontal sums cannot change a result: every path gives the same values.
+#include "foundation/int16_kernels.h"
+
+#include <algorithm>
+
+#include <immintrin.h>
+
+namespace orvane::detail {
+namespace {
+
+void PortableTile(const std::int16_t* const a[3], const std::int16_t* const b[4],
+                  std::uint32_t stride, std::int32_t* c, std::size_t ldc) {
+  for (int r = 0; r < 3; ++r) {
+    for (int q = 0; q < 4; ++q) {
+      std::int64_t sum = 0;
+      for (std::uint32_t k = 0; k < stride; ++k) sum += std::int32_t{a[r][k]} * b[q][k];
+      c[r * ldc + q] = static_cast<std::int32_t>(sum);
+    }
+  }
+}
+
+bool PortableConvert(const double* from, std::uint32_t length, std::int16_t* to,
+                     std::int32_t& largest) {
+  for (std::uint32_t k = 0; k < length; ++k) {
+    const double v = from[k];
+    if (!(v >= -32767.0 && v <= 32767.0)) return false;  // NaN too
+    const auto i = static_cast<std::int32_t>(v);
+    if (static_cast<double>(i) != v) return false;
+    largest = std::max(largest, i < 0 ? -i : i);
+    to[k] = static_cast<std::int16_t>(i);
+  }
+  return true;
+}
+
+// Eight values a step: the range compare is false for NaN, a value out of range converts to
+// garbage that the failed compare discards, and the round trip tells integers apart.
+__attribute__((target("avx2"))) bool Avx2Convert(const double* from, std::uint32_t length,
+                                                 std::int16_t* to, std::int32_t& largest) {
+  const __m256d low = _mm256_set1_pd(-32767.0), high = _mm256_set1_pd(32767.0);
+  __m256d ok = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+  __m128i most = _mm_setzero_si128();
+  std::uint32_t k = 0;
+  for (; k + 8 <= length; k += 8) {
+    const __m256d v0 = _mm256_loadu_pd(from + k), v1 = _mm256_loadu_pd(from + k + 4);
+    const __m128i i0 = _mm256_cvttpd_epi32(v0), i1 = _mm256_cvttpd_epi32(v1);
+    ok = _mm256_and_pd(
+        ok, _mm256_and_pd(_mm256_cmp_pd(v0, low, _CMP_GE_OQ), _mm256_cmp_pd(v0, high, _CMP_LE_OQ)));
+    ok = _mm256_and_pd(
+        ok, _mm256_and_pd(_mm256_cmp_pd(v1, low, _CMP_GE_OQ), _mm256_cmp_pd(v1, high, _CMP_LE_OQ)));
+    ok = _mm256_and_pd(ok, _mm256_cmp_pd(_mm256_cvtepi32_pd(i0), v0, _CMP_EQ_OQ));
+    ok = _mm256_and_pd(ok, _mm256_cmp_pd(_mm256_cvtepi32_pd(i1), v1, _CMP_EQ_OQ));
+    most = _mm_max_epi32(most, _mm_max_epi32(_mm_abs_epi32(i0), _mm_abs_epi32(i1)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + k), _mm_packs_epi32(i0, i1));
+  }
+  if (_mm256_movemask_pd(ok) != 0xF) return false;
+  alignas(16) std::int32_t lanes[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), most);
+  for (const std::int32_t lane : lanes) largest = std::max(largest, lane);
+  return PortableConvert(from + k, length - k, to + k, largest);
+}
+
+// The four totals of four vectors of eight lanes, in order.
+__attribute__((target("avx2"))) inline __m128i Sum4(__m256i w, __m256i x, __m256i y, __m256i z) {
+  const __m256i wx = _mm256_hadd_epi32(w, x);
+  const __m256i yz = _mm256_hadd_epi32(y, z);
+  const __m256i wxyz = _mm256_hadd_epi32(wx, yz);
+  return _mm_add_epi32(_mm256_castsi256_si128(wxyz), _mm256_extracti128_si256(wxyz, 1));
+}
+
+__attribute__((target("avx2"))) void Avx2Tile(const std::int16_t* const a[3],
+                                              const std::int16_t* const b[4], std::uint32_t stride,
+                                              std::int32_t* c, std::size_t ldc) {
+  __m256i acc[3][4];
+  for (auto& row : acc) {
+    for (auto& v : row) v = _mm256_setzero_si256();
+  }
+  for (std::uint32_t k = 0; k < stride; k += 16) {
+    __m256i bv[4];
+#pragma GCC unroll 4
+    for (int q = 0; q < 4; ++q)
+      bv[q] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b[q] + k));
+#pragma GCC unroll 3
+    for (int r = 0; r < 3; ++r) {
+      const __m256i av = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a[r] + k));
+#pragma GCC unroll 4
+      for (int q = 0; q < 4; ++q)
+        acc[r][q] = _mm256_add_epi32(acc[r][q], _mm256_madd_epi16(av, bv[q]));
+    }
+  }
+  for (int r = 0; r < 3; ++r) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(c + r * ldc),
+                     Sum4(acc[r][0], acc[r][1], acc[r][2], acc[r][3]));
+  }
+}
+
+__attribute__((target("avx512f,avx512bw,avx512vnni,avx2"))) void Avx512Tile(
+    const std::int16_t* const a[3], const std::int16_t* const b[4], std::uint32_t stride,
+    std::int32_t* c, std::size_t ldc) {
+  __m512i acc[3][4];
+  for (auto& row : acc) {
+    for (auto& v : row) v = _mm512_setzero_si512();
+  }
+  for (std::uint32_t k = 0; k < stride; k += 32) {
+    __m512i bv[4];
+#pragma GCC unroll 4
+    for (int q = 0; q < 4; ++q) bv[q] = _mm512_loadu_si512(b[q] + k);
+#pragma GCC unroll 3
+    for (int r = 0; r < 3; ++r) {
+      const __m512i av = _mm512_loadu_si512(a[r] + k);
+#pragma GCC unroll 4
+      for (int q = 0; q < 4; ++q) acc[r][q] = _mm512_dpwssd_epi32(acc[r][q], av, bv[q]);
+    }
+  }
+  // The two halves of each accumulator are added through memory: GCC 12 warns of the
+  // undefined filler in its own extract and cast intrinsics.
+  alignas(64) std::int32_t lanes[4][16];
+  for (int r = 0; r < 3; ++r) {
+    __m256i halves[4];
+#pragma GCC unroll 4
+    for (int q = 0; q < 4; ++q) {
+      _mm512_store_si512(lanes[q], acc[r][q]);
+      halves[q] =
+          _mm256_add_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(lanes[q])),
+                           _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes[q] + 8)));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(c + r * ldc),
+                     Sum4(halves[0], halves[1], halves[2], halves[3]));
+  }
+}
+
+}  // namespace
+
+Int16Convert PortableInt16Convert() { return PortableConvert; }
+Int16Convert Avx2Int16Convert() { return Avx2Convert; }
+Int16Tile3x4 PortableInt16Tile() { return PortableTile; }
+Int16Tile3x4 Avx2Int16Tile() { return Avx2Tile; }
+Int16Tile3x4 Avx512Int16Tile() { return Avx512Tile; }
+
+}  // namespace orvane::detail

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace orvane {
+
+/// Rows of small integers held as 16-bit values, for dot products computed exactly in 32-bit
+/// integer arithmetic. Each row is padded with zeros to Stride() values, a multiple of 32, so
+/// that vector kernels read whole registers.
+///
+/// Assign admits only values whose products can never leave int32: integers of magnitude at
+/// most 32767 with length x (largest magnitude)^2 below 2^31. Any dot product of two rows that
+/// meet the bound (of one matrix or of two) then fits int32, and equals, converted to double,
+/// what a double-precision sum of the same products gives in any order (every partial sum is
+/// an integer below 2^53).
+class Int16Rows {
+ public:
+  /// Takes `rows` rows of `length` values from a row-major double matrix. false, leaving
+  /// nothing, when a value is not an integer, is too large, or the bound above fails.
+  bool Assign(const double* data, std::uint32_t rows, std::uint32_t length);
+
+  void Clear();
+
+  std::uint32_t Rows() const { return m_rows; }
+  std::uint32_t Length() const { return m_length; }
+  std::uint32_t Stride() const { return m_stride; }
+  const std::int16_t* Row(std::uint32_t r) const {
+    return m_values.data() + static_cast<std::size_t>(r) * m_stride;
+  }
+  bool IsEmpty() const { return m_rows == 0; }
+
+  /// Values a row is padded to a multiple of.
+  static constexpr std::uint32_t kStrideMultiple = 32;
+
+ private:
+  std::vector<std::int16_t> m_values;
+  std::uint32_t m_rows = 0;
+  std::uint32_t m_length = 0;
+  std::uint32_t m_stride = 0;
+};
+
+/// The instruction sets the integer dot products can run on, widest last.
+enum class Int16DotPath { kPortable, kAvx2, kAvx512 };
+
+bool Int16DotPathAvailable(Int16DotPath path);
+/// The widest path the processor offers, fixed for the life of the process.
+Int16DotPath BestInt16DotPath();
+
+/// c[i x n + j] = row i of `a` . row j of `b` for i < m and j < n: exact, the same on every
+/// path. Both must have the same length; m and n at most their row counts.
+void Int16DotProducts(const Int16Rows& a, std::uint32_t m, const Int16Rows& b, std::uint32_t n,
+                      std::int32_t* c);
+void Int16DotProductsWith(Int16DotPath path, const Int16Rows& a, std::uint32_t m,
+                          const Int16Rows& b, std::uint32_t n, std::int32_t* c);
+
+/// sums[r] = row r . row r, exactly, for every row.
+void Int16SquareSums(const Int16Rows& a, std::int64_t* sums);
+
+}  // namespace orvane

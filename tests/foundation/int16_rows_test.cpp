@@ -1,0 +1,137 @@
+#include "foundation/int16_rows.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "foundation/int16_kernels.h"
+
+namespace orvane {
+namespace {
+
+std::vector<double> RandomIntegers(std::uint32_t count, int largest, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> value(-largest, largest);
+  std::vector<double> v(count);
+  for (double& x : v) x = value(rng);
+  return v;
+}
+
+std::vector<std::int32_t> Reference(const std::vector<double>& a, std::uint32_t m,
+                                    const std::vector<double>& b, std::uint32_t n,
+                                    std::uint32_t length) {
+  std::vector<std::int32_t> c(static_cast<std::size_t>(m) * n);
+  for (std::uint32_t i = 0; i < m; ++i) {
+    for (std::uint32_t j = 0; j < n; ++j) {
+      std::int64_t sum = 0;
+      for (std::uint32_t k = 0; k < length; ++k) {
+        sum += static_cast<std::int64_t>(a[i * length + k]) *
+               static_cast<std::int64_t>(b[j * length + k]);
+      }
+      c[i * n + j] = static_cast<std::int32_t>(sum);
+    }
+  }
+  return c;
+}
+
+TEST(Int16Rows, AssignRefusesWhatCouldLeaveInt32) {
+  Int16Rows rows;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const double bad : {0.5, -1e-300, nan, inf, -inf, 32768.0, -32768.0}) {
+    const std::vector<double> v = {1, bad, 3};
+    EXPECT_FALSE(rows.Assign(v.data(), 1, 3)) << bad;
+    EXPECT_TRUE(rows.IsEmpty());
+  }
+  // length x largest^2 must stay below 2^31: two values of 32767 do, three do not.
+  const std::vector<double> big(3, -32767.0);
+  EXPECT_TRUE(rows.Assign(big.data(), 1, 2));
+  EXPECT_FALSE(rows.Assign(big.data(), 1, 3));
+  EXPECT_TRUE(rows.Assign(big.data(), 3, 1));
+  EXPECT_EQ(rows.Stride(), Int16Rows::kStrideMultiple);
+}
+
+TEST(Int16Rows, BothConversionsRefuseABadValueAnywhereInARow) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<detail::Int16Convert> converts = {detail::PortableInt16Convert()};
+  if (Int16DotPathAvailable(Int16DotPath::kAvx2)) converts.push_back(detail::Avx2Int16Convert());
+  for (const detail::Int16Convert convert : converts) {
+    std::vector<double> row = RandomIntegers(21, 32767, 7);
+    std::vector<std::int16_t> out(21);
+    std::int32_t largest = 0;
+    ASSERT_TRUE(convert(row.data(), 21, out.data(), largest));
+    for (std::size_t k = 0; k < row.size(); ++k) EXPECT_EQ(out[k], row[k]);
+    std::int32_t expected = 0;
+    for (const double v : row)
+      expected = std::max(expected, static_cast<std::int32_t>(std::fabs(v)));
+    EXPECT_EQ(largest, expected);
+    // In the vector steps (0, 9) and in the scalar tail (17, 20).
+    for (const std::size_t at : {0u, 9u, 17u, 20u}) {
+      for (const double bad : {nan, 2.5, -32768.0, 1e10}) {
+        std::vector<double> broken = row;
+        broken[at] = bad;
+        EXPECT_FALSE(convert(broken.data(), 21, out.data(), largest)) << at << " " << bad;
+      }
+    }
+  }
+}
+
+TEST(Int16Rows, PaddingIsZeroAndSquareSumsAreExact) {
+  const std::vector<double> v = RandomIntegers(5 * 33, 255, 1);
+  Int16Rows rows;
+  ASSERT_TRUE(rows.Assign(v.data(), 5, 33));
+  ASSERT_EQ(rows.Stride(), 64u);
+  std::vector<std::int64_t> sums(5);
+  Int16SquareSums(rows, sums.data());
+  for (std::uint32_t r = 0; r < 5; ++r) {
+    for (std::uint32_t k = 33; k < 64; ++k) EXPECT_EQ(rows.Row(r)[k], 0);
+    std::int64_t expected = 0;
+    for (std::uint32_t k = 0; k < 33; ++k) expected += std::int64_t(v[r * 33 + k]) * v[r * 33 + k];
+    EXPECT_EQ(sums[r], expected);
+  }
+}
+
+TEST(Int16DotProducts, EveryPathMatchesThePlainSumOnAwkwardShapes) {
+  for (const Int16DotPath path :
+       {Int16DotPath::kPortable, Int16DotPath::kAvx2, Int16DotPath::kAvx512}) {
+    if (!Int16DotPathAvailable(path)) continue;
+    for (const std::uint32_t length : {1u, 2u, 31u, 32u, 33u, 192u, 200u}) {
+      // The largest magnitude the bound admits at this length, so sums reach toward 2^31.
+      const int largest = std::min(32767, static_cast<int>(std::sqrt(2147483647.0 / length)));
+      for (const std::uint32_t m : {1u, 2u, 3u, 4u, 7u}) {
+        for (const std::uint32_t n : {1u, 3u, 4u, 5u, 9u}) {
+          const std::vector<double> a = RandomIntegers(m * length, largest, m * 31 + length);
+          const std::vector<double> b = RandomIntegers(n * length, largest, n * 17 + length);
+          Int16Rows ra, rb;
+          ASSERT_TRUE(ra.Assign(a.data(), m, length));
+          ASSERT_TRUE(rb.Assign(b.data(), n, length));
+          std::vector<std::int32_t> c(m * n, -1);
+          Int16DotProductsWith(path, ra, m, rb, n, c.data());
+          EXPECT_EQ(c, Reference(a, m, b, n, length))
+              << "path " << int(path) << " " << m << "x" << n << "x" << length;
+        }
+      }
+    }
+  }
+}
+
+TEST(Int16DotProducts, ExtremeValuesOfBothSignsAndLeadingCorners) {
+  // Rows of +-32767 at the longest length the bound admits, and only a corner of the rows.
+  const std::vector<double> a = {32767, -32767, 32767, 32767, -32767, -32767, 0, 1};
+  Int16Rows r;
+  ASSERT_TRUE(r.Assign(a.data(), 4, 2));
+  for (const Int16DotPath path :
+       {Int16DotPath::kPortable, Int16DotPath::kAvx2, Int16DotPath::kAvx512}) {
+    if (!Int16DotPathAvailable(path)) continue;
+    std::vector<std::int32_t> c(3 * 2);
+    Int16DotProductsWith(path, r, 3, r, 2, c.data());
+    EXPECT_EQ(c, Reference(a, 3, a, 2, 2)) << int(path);
+  }
+}
+
+}  // namespace
+}  // namespace orvane
