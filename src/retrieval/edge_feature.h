@@ -56,7 +56,8 @@ class EdgeFeature {
   /// largest value of the block of rows and columns e..K-1 is picked (rows top-down, columns
   /// left to right, first maximum wins); it counts with weight K - e. Row h of the pick is
   /// then overwritten with row e and its column g with column e, so that what was at e stays
-  /// available. Returns the weighted mean of the picks, 0 when K is 0. M is consumed.
+  /// available. Returns the weighted mean of the picks, 0 when K is 0. M is consumed: its values
+  /// afterwards are scratch.
   double GreedyBaseMatch(Tarn::Matrix<double>& m) const;
 
   /// BaseCorrelation of bases held as exact small integers (see Int16Rows): the same matrix
