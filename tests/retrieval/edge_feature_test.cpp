@@ -185,6 +185,12 @@ TEST(BaseCorrelation, IntegerBasesGiveTheDoubleValuesBitForBit) {
       for (std::uint32_t i = 0; i < viaDoubles.Count(); ++i) {
         EXPECT_EQ(viaIntegers.Data()[i], viaDoubles.Data()[i]) << length << " at " << i;
       }
+      for (std::uint32_t j = 0; j < viaIntegers.Columns(); ++j) {
+        EXPECT_EQ(viaIntegers(2, j), j == 4 ? 1.0 : 0.0) << j;  // the zero query base
+      }
+      for (std::uint32_t i = 0; i < viaIntegers.Rows(); ++i) {
+        EXPECT_EQ(viaIntegers(i, 4), i == 2 ? 1.0 : 0.0) << i;  // the zero target base
+      }
     }
   }
 }
