@@ -69,8 +69,66 @@ struct Meaning {
   std::uint8_t length = 0;  // code word bits; 0 when the entry needs the long walk
   std::uint8_t total = 0;   // code word and extra bits
   std::uint8_t size = 0;
-  RunSizeSymbol::Kind kind = RunSizeSymbol::Kind::kEndOfRow;
+  std::uint8_t kind = 0;  // a RunSizeSymbol::Kind
 };
+static_assert(sizeof(Meaning) == 8);
+
+// The bit reader of the row walk: `acc` holds the stream's bits from `position` on, `avail`
+// of them valid from the top.
+struct BitWindow {
+  std::uint64_t position = 0;
+  std::uint64_t acc = 0;
+  unsigned avail = 0;
+};
+
+// Eight bytes of the buffer at bit `bit`, its first bit on top: at least 57 valid bits.
+inline std::uint64_t WindowAt(const std::uint8_t* buffer, std::uint64_t bit) {
+  std::uint64_t w;
+  __builtin_memcpy(&w, buffer + (bit >> 3), sizeof w);
+  return __builtin_bswap64(w) << (bit & 7);
+}
+
+// The hot loop of the row walk, apart from the rest so that its few values stay in
+// registers: value symbols whose code word the first-level table holds and whose run stays
+// inside the row, for as long as they come, the row lasts and the window reaches. Stops
+// before any other symbol, which the caller then decodes and checks its own way.
+template <bool kStore>
+void DecodeValueRun(const Meaning* first, const std::uint8_t* buffer, std::uint64_t windowEnd,
+                    unsigned symbolBits, BitWindow& window, double* row, std::uint32_t& column,
+                    std::uint32_t columns) {
+  std::uint64_t position = window.position;
+  std::uint64_t acc = window.acc;
+  unsigned avail = window.avail;
+  std::uint32_t e = column;
+  while (e < columns && position < windowEnd) {
+    if (avail < symbolBits) {
+      acc = WindowAt(buffer, position);
+      avail = 64 - static_cast<unsigned>(position & 7);
+    }
+    const Meaning m = first[acc >> (64 - HuffmanDecoder::kLookupBits)];
+    if (m.kind != static_cast<std::uint8_t>(RunSizeSymbol::Kind::kValue) || m.length == 0 ||
+        m.run >= columns - e) {
+      break;
+    }
+    if constexpr (kStore) {
+      for (std::uint32_t z = 0; z < m.run; ++z) row[e + z] = 0.0;
+    }
+    e += m.run;
+    // ExtendValue without a branch on the sign: patterns whose top bit is clear stand for
+    // v - 2^k + 1.
+    const std::int64_t v = static_cast<std::int64_t>((acc << m.length) >> (64 - m.size));
+    const std::int64_t clear = ((v >> (m.size - 1)) & 1) - 1;  // -1 when the top bit is 0
+    position += m.total;
+    acc <<= m.total;
+    avail -= m.total;
+    if constexpr (kStore) {
+      row[e] = static_cast<double>(v + (clear & (1 - (std::int64_t{1} << m.size))));
+    }
+    ++e;
+  }
+  window = {position, acc, avail};
+  column = e;
+}
 
 }  // namespace
 
@@ -92,31 +150,41 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
       const int extra = s.kind == Kind::kValue ? s.size : 0;
       meaning = {s.run, static_cast<std::uint8_t>(length),
                  static_cast<std::uint8_t>(length + static_cast<std::uint32_t>(extra)),
-                 static_cast<std::uint8_t>(extra), s.kind};
+                 static_cast<std::uint8_t>(extra), static_cast<std::uint8_t>(s.kind)};
     }
     first[e] = meaning;
   }
 
-  // Every symbol starts from a fresh window of the buffer at the read position, taken
-  // straight from memory while eight whole bytes remain there; that keeps the window's load
-  // off the decision of how many bits the last symbol took. In the last bytes of the buffer
-  // one symbol at a time goes through the stream itself, which checks every bit.
-  std::uint64_t position = stream.BitPosition();
+  // The bits from the read position on are kept in a window that is loaded afresh from
+  // memory (eight bytes at the read position) only when it may no longer hold a whole
+  // symbol, its code word and extra bits: so most symbols cost one table lookup and a shift,
+  // and a symbol's bits are those of the buffer at its position whichever load brought them.
+  // Symbols are read this way while eight whole bytes remain at their position; in the last
+  // bytes of the buffer one symbol at a time goes through the stream itself, which checks
+  // every bit.
+  BitWindow window;
+  window.position = stream.BitPosition();
+  std::uint64_t& position = window.position;
+  std::uint64_t& acc = window.acc;
+  unsigned& avail = window.avail;
   const std::uint8_t* const buffer = stream.Data();
   const std::uint64_t windowEnd = stream.Capacity() >= 8 ? (stream.Capacity() - 8) * 8 : 0;
-  const auto window_at = [buffer](std::uint64_t bit) {
-    std::uint64_t w;
-    __builtin_memcpy(&w, buffer + (bit >> 3), sizeof w);
-    return __builtin_bswap64(w) << (bit & 7);
-  };
+  // The longest symbol: a code word of m_longest <= 16 bits and a value of up to P <= 32 bits,
+  // within the 57 bits a fresh load holds at least.
+  const unsigned symbolBits = static_cast<unsigned>(m_longest + alphabet.Precision());
 
   for (std::uint32_t r = 0; r < rows; ++r) {
     double* row = kStore ? data + static_cast<std::size_t>(r) * columns : nullptr;
     std::uint32_t e = 0;
     while (e < columns) {
+      DecodeValueRun<kStore>(first.data(), buffer, windowEnd, symbolBits, window, row, e, columns);
+      if (e >= columns) break;
       RunSizeSymbol s;
       if (position < windowEnd) {
-        const std::uint64_t acc = window_at(position);
+        if (avail < symbolBits) {
+          acc = WindowAt(buffer, position);
+          avail = 64 - static_cast<unsigned>(position & 7);
+        }
         Meaning m = first[acc >> (64 - kLookupBits)];
         if (m.length == 0) {
           // A long code word: the canonical walk over the accumulator's further bits.
@@ -127,12 +195,13 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
                 m_huffval[static_cast<std::size_t>(m_valPtr[l] + word - m_minCode[l])]);
             const int extra = found.kind == Kind::kValue ? found.size : 0;
             m = {found.run, static_cast<std::uint8_t>(l), static_cast<std::uint8_t>(l + extra),
-                 static_cast<std::uint8_t>(extra), found.kind};
+                 static_cast<std::uint8_t>(extra), static_cast<std::uint8_t>(found.kind)};
             break;
           }
           if (m.length == 0) return kReadFailed;
         }
-        if (m.kind == Kind::kValue) {
+        const Kind kind = static_cast<Kind>(m.kind);
+        if (kind == Kind::kValue) {
           // The common case: the code word and its extra bits in one step.
           if (m.run >= columns - e) return kReadFailed;
           if constexpr (kStore) {
@@ -144,6 +213,8 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
           const std::int64_t v = static_cast<std::int64_t>((acc << m.length) >> (64 - m.size));
           const std::int64_t clear = ((v >> (m.size - 1)) & 1) - 1;  // -1 when the top bit is 0
           position += m.total;
+          acc <<= m.total;
+          avail -= m.total;
           if constexpr (kStore) {
             row[e] = static_cast<double>(v + (clear & (1 - (std::int64_t{1} << m.size))));
           }
@@ -151,7 +222,9 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
           continue;
         }
         position += m.length;
-        s.kind = m.kind;
+        acc <<= m.length;
+        avail -= m.length;
+        s.kind = kind;
         s.run = m.run;
       } else {
         std::uint32_t symbol;

@@ -299,11 +299,22 @@ ResultCode CPQZComponent::CheckShape(std::int32_t coding, std::uint64_t payloadL
   return (values + kPerByte - 1) / kPerByte <= fileLength ? kSuccess : kReadFailed;
 }
 
-ResultCode CPQZComponent::Read(std::FILE* file) { return LoadPayload(file, true); }
+ResultCode CPQZComponent::Read(std::FILE* file) { return LoadPayload(file, true, std::nullopt); }
 
-ResultCode CPQZComponent::ReadStreamed(std::FILE* file) { return LoadPayload(file, false); }
+ResultCode CPQZComponent::Read(std::FILE* file, std::uint64_t fileLength) {
+  return LoadPayload(file, true, fileLength);
+}
 
-ResultCode CPQZComponent::LoadPayload(std::FILE* file, bool allocate) {
+ResultCode CPQZComponent::ReadStreamed(std::FILE* file) {
+  return LoadPayload(file, false, std::nullopt);
+}
+
+ResultCode CPQZComponent::ReadStreamed(std::FILE* file, std::uint64_t fileLength) {
+  return LoadPayload(file, false, fileLength);
+}
+
+ResultCode CPQZComponent::LoadPayload(std::FILE* file, bool allocate,
+                                      std::optional<std::uint64_t> knownLength) {
   if (m_shapeRows == 0 || m_shapeColumns == 0) return kNotReady;
   m_loaded = false;
   m_streamed = false;
@@ -337,7 +348,8 @@ ResultCode CPQZComponent::LoadPayload(std::FILE* file, bool allocate) {
   // The file's whole length is the budget of Coding 0 (see kMaxValuesPerFileBit); a stream
   // that cannot tell its length offers only this section.
   const std::uint64_t fileLength =
-      StreamLength(file).value_or(std::uint64_t{kSectionHeadSize} + length);
+      knownLength ? *knownLength
+                  : StreamLength(file).value_or(std::uint64_t{kSectionHeadSize} + length);
   if (const ResultCode code = CheckShape(coding, length, tableBytes, fileLength);
       code != kSuccess) {
     return code;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "foundation/matrix.h"
@@ -81,12 +82,16 @@ class CPQZComponent : public Tarn::Matrix<double> {
   /// length must be paid for by the rest of the file). 16 for an unknown Coding. The matrix
   /// is allocated only after these checks; 7 when that fails.
   ResultCode Read(std::FILE* file);
+  /// Read for a stream that holds only the section, the whole file being `fileLength` bytes
+  /// long (the length the checks above weigh the section against).
+  ResultCode Read(std::FILE* file, std::uint64_t fileLength);
 
   /// Reads the section as Read does, checks included, but leaves the matrix unallocated:
   /// its rows are then decoded a few at a time by ExpandRows. Only for a component whose
   /// rows decode independently and that neither unpredicts nor dequantises (the
   /// coefficients), so a decode never holds the whole matrix.
   ResultCode ReadStreamed(std::FILE* file);
+  ResultCode ReadStreamed(std::FILE* file, std::uint64_t fileLength);
 
   /// After ReadStreamed: decodes the next `count` rows of the matrix into `rows` (resized to
   /// count x columns), as Expand would have decoded them. The first call reads the tables.
@@ -138,7 +143,7 @@ class CPQZComponent : public Tarn::Matrix<double> {
                         std::int32_t& bits);
   ResultCode LoadTable(std::int32_t count, std::int32_t bits, std::vector<std::uint32_t>& out);
   ResultCode EncodeSymbols();
-  ResultCode LoadPayload(std::FILE* file, bool allocate);
+  ResultCode LoadPayload(std::FILE* file, bool allocate, std::optional<std::uint64_t> fileLength);
   ResultCode PrepareSymbols();
   ResultCode PrepareColumns();
   struct RowCursor;

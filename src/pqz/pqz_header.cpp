@@ -3,9 +3,13 @@
 #include <cstdio>
 #include <limits>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "foundation/small_helpers.h"
 #include "pqz/encoding_parameters.h"
 #include "pqz/little_endian.h"
+#include "pqz/stream_io.h"
 
 namespace orvane {
 namespace {
@@ -69,7 +73,11 @@ ResultCode CheckPqzHeaderSizes(const PqzHeader& h) {
 
 ResultCode ReadPqzHeader(std::FILE* file, PqzHeader& header) {
   std::uint8_t bytes[kPqzHeaderSize];
-  if (std::fread(bytes, 1, sizeof bytes, file) != sizeof bytes) return kReadFailed;
+  return ParsePqzHeader(bytes, std::fread(bytes, 1, sizeof bytes, file), header);
+}
+
+ResultCode ParsePqzHeader(const std::uint8_t* bytes, std::size_t available, PqzHeader& header) {
+  if (available < kPqzHeaderSize) return kReadFailed;
   if (LoadLe16(bytes + kFileType) != kPqzFileType) return kInvalidFileType;
   PqzHeader h;
   h.FileType = kPqzFileType;
@@ -137,11 +145,14 @@ ResultCode FillPqzHeader(const EncodingParameters& parameters, std::int32_t imag
 }
 
 ResultCode ProbePqzFile(const std::string& path, std::uint16_t* iterationFlag) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return kCannotOpenFile;
+  // Only 44 bytes are wanted: read straight from the descriptor, without a stream's buffer.
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return kCannotOpenFile;
+  std::uint8_t bytes[kPqzHeaderSize];
+  const std::size_t got = ReadFullyAt(descriptor, 0, bytes, sizeof bytes);
+  ::close(descriptor);
   PqzHeader header;
-  const ResultCode code = ReadPqzHeader(file, header);
-  std::fclose(file);
+  const ResultCode code = ParsePqzHeader(bytes, got, header);
   if (code == kSuccess && iterationFlag != nullptr) *iterationFlag = header.IterationFlag;
   return code;
 }

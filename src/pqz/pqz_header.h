@@ -61,6 +61,9 @@ ResultCode CheckPqzHeaderSizes(const PqzHeader& header);
 /// (CheckPqzHeaderSizes). `header` is written only on success.
 ResultCode ReadPqzHeader(std::FILE* file, PqzHeader& header);
 
+/// ReadPqzHeader of the first `available` bytes of a file: 14 when fewer than 44.
+ResultCode ParsePqzHeader(const std::uint8_t* bytes, std::size_t available, PqzHeader& header);
+
 /// Writes the 44 header bytes; 15 on a short write.
 ResultCode WritePqzHeader(std::FILE* file, const PqzHeader& header);
 

@@ -1,26 +1,57 @@
 #include "pqz/pqz_reader.h"
 
+#include <algorithm>
+#include <cstring>
+#include <new>
+
 #include <stdio.h>  // fmemopen
+#include <sys/stat.h>
 
 #include "pqz/little_endian.h"
 #include "pqz/pqz_component.h"
 #include "pqz/stream_io.h"
 
 namespace orvane {
+namespace {
+
+// Sections up to this size are read whole by one pread and decoded from memory; larger ones
+// (the coefficients of big pictures) through the stream, which holds no second copy.
+constexpr std::uint64_t kMaxSectionReadWhole = std::uint64_t{1} << 20;
+
+}  // namespace
 
 PqzReader::PqzReader() = default;
 PqzReader::~PqzReader() = default;
 
-void PqzReader::Close() { m_file.reset(); }
+void PqzReader::Close() {
+  m_sectionStream.reset();
+  m_section.clear();
+  m_file.reset();
+  m_descriptor = -1;
+  m_startBytes = 0;
+}
 
 ResultCode PqzReader::OpenFile(const std::string& path) {
+  Close();
   m_file.reset(std::fopen(path.c_str(), "rb"));
   if (!m_file) return kCannotOpenFile;
+  struct stat status;
+  const int descriptor = fileno(m_file.get());
+  if (descriptor >= 0 && ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+    m_descriptor = descriptor;
+    m_length = static_cast<std::uint64_t>(status.st_size);
+    m_startBytes = ReadFullyAt(descriptor, 0, m_start.data(), m_start.size());
+    if (const ResultCode code = ParsePqzHeader(m_start.data(), m_startBytes, m_header);
+        code != kSuccess) {
+      return code;
+    }
+    return LocateSections();
+  }
   return OpenStream();
 }
 
 ResultCode PqzReader::OpenMemory(const std::uint8_t* data, std::size_t size) {
-  m_file.reset();
+  Close();
   if (size == 0) return kReadFailed;  // fmemopen refuses an empty buffer
   // The stream only reads, so the buffer is never written through the cast.
   m_file.reset(fmemopen(const_cast<std::uint8_t*>(data), size, "rb"));
@@ -46,9 +77,8 @@ ResultCode PqzReader::LocateSections() {
   for (std::size_t i = 0; i < 3; ++i) {
     if (starts[i] < 0 || static_cast<std::uint64_t>(starts[i]) != expected) return kReadFailed;
     if (expected + kSectionHeadSize > m_length) return kReadFailed;
-    if (std::fseek(m_file.get(), static_cast<long>(expected), SEEK_SET) != 0) return kReadFailed;
     std::uint8_t head[8];
-    if (std::fread(head, 1, sizeof head, m_file.get()) != sizeof head) return kReadFailed;
+    if (!ReadAt(expected, head, sizeof head)) return kReadFailed;
     const std::int32_t payload = LoadLeInt32(head + 4);
     if (payload < 0) return kReadFailed;
     const std::uint64_t size =
@@ -60,14 +90,40 @@ ResultCode PqzReader::LocateSections() {
   return kSuccess;
 }
 
+bool PqzReader::ReadAt(std::uint64_t offset, std::uint8_t* bytes, std::size_t length) {
+  if (offset + length <= m_startBytes) {
+    std::memcpy(bytes, m_start.data() + offset, length);
+    return true;
+  }
+  if (m_descriptor >= 0) return ReadFullyAt(m_descriptor, offset, bytes, length) == length;
+  return std::fseek(m_file.get(), static_cast<long>(offset), SEEK_SET) == 0 &&
+         std::fread(bytes, 1, length, m_file.get()) == length;
+}
+
 ResultCode PqzReader::ReadSection(PqzSection section, CPQZComponent& component, bool streamed) {
   if (!m_file) return kNotReady;
   if (const ResultCode code = component.SizeFromHeader(m_header); code != kSuccess) return code;
   const SectionExtent& extent = Extent(section);
-  if (std::fseek(m_file.get(), static_cast<long>(extent.Offset), SEEK_SET) != 0) {
+  std::FILE* from = m_file.get();
+  if (m_descriptor >= 0 && extent.Size <= kMaxSectionReadWhole) {
+    // The section's bytes in one read; the component reads them from memory. A file that
+    // shrank meanwhile leaves the stream short, which the component reports as such.
+    m_sectionStream.reset();
+    try {
+      m_section.resize(static_cast<std::size_t>(extent.Size));
+    } catch (const std::bad_alloc&) {
+      return kNoMemory;
+    }
+    const std::size_t got =
+        ReadFullyAt(m_descriptor, extent.Offset, m_section.data(), m_section.size());
+    if (got == 0) return kReadFailed;  // fmemopen refuses an empty buffer
+    m_sectionStream.reset(fmemopen(m_section.data(), got, "rb"));
+    if (!m_sectionStream) return kNoMemory;
+    from = m_sectionStream.get();
+  } else if (std::fseek(from, static_cast<long>(extent.Offset), SEEK_SET) != 0) {
     return kReadFailed;
   }
-  return streamed ? component.ReadStreamed(m_file.get()) : component.Read(m_file.get());
+  return streamed ? component.ReadStreamed(from, m_length) : component.Read(from, m_length);
 }
 
 }  // namespace orvane

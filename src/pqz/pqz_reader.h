@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/result_code.h"
 #include "pqz/pqz_header.h"
@@ -40,6 +41,11 @@ struct SectionExtent {
 /// gives 14 ("Failed in reading file.\n"). Only the three small section heads are read to
 /// check it, so every reader, whichever sections it wants, accepts and refuses the same
 /// files. A stream whose length cannot be told is refused with 14 as well.
+///
+/// A regular file is read by offsets: the header with the first section head in one read,
+/// the other heads and a section of moderate size each in one read, so that a reader that
+/// wants one small section (the search) makes a handful of system calls. A large section is
+/// read through the stream, without a second copy of it in memory.
 class PqzReader {
  public:
   PqzReader();
@@ -71,11 +77,22 @@ class PqzReader {
  private:
   ResultCode OpenStream();
   ResultCode LocateSections();
+  // `length` bytes at `offset`: from the bytes kept of the file's start, by pread for a
+  // regular file, else through the stream. false when fewer are there.
+  bool ReadAt(std::uint64_t offset, std::uint8_t* bytes, std::size_t length);
 
   struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
   };
   std::unique_ptr<std::FILE, FileCloser> m_file;
+  // The stream's descriptor when it is a regular file read by offsets, else -1.
+  int m_descriptor = -1;
+  // The first bytes of the file: the header and the average section's head.
+  std::array<std::uint8_t, 52> m_start{};
+  std::size_t m_startBytes = 0;
+  // A section read whole by offset, and the stream over it that the component reads.
+  std::vector<std::uint8_t> m_section;
+  std::unique_ptr<std::FILE, FileCloser> m_sectionStream;
   PqzHeader m_header;
   std::uint64_t m_length = 0;
   std::array<SectionExtent, 3> m_extents{};

@@ -1,8 +1,11 @@
 #include "pqz/stream_io.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 #include <stdexcept>
+
+#include <unistd.h>
 
 namespace orvane {
 namespace {
@@ -34,6 +37,19 @@ ResultCode ReadBytes(std::FILE* file, std::uint64_t length, std::vector<std::uin
 ResultCode WriteBytes(std::FILE* file, const std::uint8_t* data, std::size_t length) {
   if (length == 0) return kSuccess;
   return std::fwrite(data, 1, length, file) == length ? kSuccess : kWriteFailed;
+}
+
+std::size_t ReadFullyAt(int descriptor, std::uint64_t offset, std::uint8_t* bytes,
+                        std::size_t length) {
+  std::size_t done = 0;
+  while (done < length) {
+    const ssize_t got =
+        ::pread(descriptor, bytes + done, length - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
 }
 
 std::optional<std::uint64_t> StreamLength(std::FILE* file) {

@@ -17,6 +17,12 @@ ResultCode ReadBytes(std::FILE* file, std::uint64_t length, std::vector<std::uin
 /// Writes `length` bytes; 15 on a short write.
 ResultCode WriteBytes(std::FILE* file, const std::uint8_t* data, std::size_t length);
 
+/// Reads up to `length` bytes at `offset` of an open descriptor without moving its file
+/// position (pread, retried when interrupted or short). Returns the bytes read: fewer at the
+/// end of the file or on an error.
+std::size_t ReadFullyAt(int descriptor, std::uint64_t offset, std::uint8_t* bytes,
+                        std::size_t length);
+
 /// Total length of the file behind a seekable stream, the read position left as it was;
 /// nothing for pipes and other streams that cannot seek.
 std::optional<std::uint64_t> StreamLength(std::FILE* file);

@@ -519,6 +519,29 @@ TEST_F(CodecDecodeTest, DecodeAndPreviewFromMemoryGiveWhatTheFileGives) {
   EXPECT_TRUE(fromMemory.IsNull());
 }
 
+// A section of more than a mebibyte is read through the stream rather than whole into
+// memory; the picture must be the same either way.
+TEST_F(CodecDecodeTest, ALargeCoefficientSectionDecodesAsFromMemory) {
+  FileContents c = ZeroContents(1200, 1000, 2, 2, 3, kColorSpaceRgb);
+  std::mt19937 random(9);
+  std::uniform_int_distribution<int> mean(0, 255), basis(-40, 40), coeff(-3000, 3000);
+  for (std::uint32_t i = 0; i < c.means.Count(); ++i) c.means.Data()[i] = mean(random);
+  for (std::uint32_t i = 0; i < c.bases.Count(); ++i) c.bases.Data()[i] = basis(random);
+  for (std::uint32_t i = 0; i < c.coeffs.Count(); ++i) c.coeffs.Data()[i] = coeff(random);
+  c.factors = {1000, 2000, 3000};
+  const std::string path = Write("large.pqz", c);
+  const std::vector<std::uint8_t> bytes = codec_test::ReadAll(path);
+  ASSERT_GT(bytes.size(), std::size_t{1} << 21);
+  CImageEx fromFile, fromMemory;
+  ASSERT_EQ(DecodeCapturing(fromFile, path).rc, kSuccess);
+  PqzCodec codec;
+  std::ostringstream report;
+  codec.SetReportSink(report);
+  ASSERT_EQ(codec.DecodeMemory(fromMemory, bytes.data(), bytes.size()), kSuccess);
+  ExpectSamePixels(fromFile, fromMemory, "large decode");
+  ExpectSamePixels(fromFile, WholeMatrixPicture(c), "large decode");
+}
+
 TEST_F(CodecDecodeTest, TimingLinesGoToTheGivenSinkAndNothingToStandardOutput) {
   const std::string path = Write("random.pqz", RandomContents(4, kColorSpaceRgb));
   testing::internal::CaptureStdout();
