@@ -1,5 +1,6 @@
 #include "pqz/huffman_decoder.h"
 
+#include <algorithm>
 #include <new>
 
 namespace orvane {
@@ -30,17 +31,18 @@ ResultCode HuffmanDecoder::Build(const std::vector<std::uint32_t>& bits,
       m_longest = l;
     }
     m_huffval.assign(huffval.begin(), huffval.begin() + static_cast<std::ptrdiff_t>(codes.size()));
-    // Every first-level entry is the canonical walk run over its kLookupBits bits: the first
-    // length whose code word does not exceed MAXCODE decides, as in DecodeCanonical.
-    for (std::uint32_t e = 0; e < m_lookup.size(); ++e) {
-      for (int l = 1; l <= kLookupBits && l <= m_longest; ++l) {
-        const std::int32_t word = static_cast<std::int32_t>(e >> (kLookupBits - l));
-        if (word > m_maxCode[l]) continue;
-        const std::uint32_t s =
-            m_huffval[static_cast<std::size_t>(m_valPtr[l] + word - m_minCode[l])];
-        m_lookup[e] = (s << kSymbolShift) | static_cast<std::uint32_t>(l);
-        break;
-      }
+    // Every first-level entry is what the canonical walk finds over its kLookupBits bits: the
+    // one code word of at most kLookupBits bits it starts with, if any. In a canonical code
+    // each such word owns one aligned run of entries, filled here in one go; entries that
+    // start with no short code word (a long one, or none) stay 0.
+    for (std::size_t c = 0; c < codes.size(); ++c) {
+      const int length = lengths[c];
+      if (length > kLookupBits) break;  // code order: every later word is as long
+      const std::uint32_t span = std::uint32_t{1} << (kLookupBits - length);
+      const std::uint32_t begin = std::uint32_t{codes[c]} << (kLookupBits - length);
+      const std::uint32_t entry =
+          (m_huffval[c] << kSymbolShift) | static_cast<std::uint32_t>(length);
+      std::fill(m_lookup.begin() + begin, m_lookup.begin() + begin + span, entry);
     }
   } catch (const std::bad_alloc&) {
     return kNoMemory;
@@ -139,20 +141,22 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
   // The meaning of every first-level entry. The entries of one code word are consecutive,
   // so each code word is interpreted once.
   std::vector<Meaning> first(m_lookup.size());
-  std::uint32_t last = 0;
-  Meaning meaning;
-  for (std::size_t e = 0; e < m_lookup.size(); ++e) {
+  for (std::size_t e = 0; e < m_lookup.size();) {
     const std::uint32_t length = m_lookup[e] & kLengthMask;
-    if (length == 0) continue;
-    if (m_lookup[e] != last) {
-      last = m_lookup[e];
-      const RunSizeSymbol s = alphabet.Interpret(last >> kSymbolShift);
-      const int extra = s.kind == Kind::kValue ? s.size : 0;
-      meaning = {s.run, static_cast<std::uint8_t>(length),
-                 static_cast<std::uint8_t>(length + static_cast<std::uint32_t>(extra)),
-                 static_cast<std::uint8_t>(extra), static_cast<std::uint8_t>(s.kind)};
+    if (length == 0) {
+      ++e;
+      continue;
     }
-    first[e] = meaning;
+    // A code word of `length` bits owns the aligned run of entries it starts.
+    const RunSizeSymbol s = alphabet.Interpret(m_lookup[e] >> kSymbolShift);
+    const int extra = s.kind == Kind::kValue ? s.size : 0;
+    const Meaning meaning = {s.run, static_cast<std::uint8_t>(length),
+                             static_cast<std::uint8_t>(length + static_cast<std::uint32_t>(extra)),
+                             static_cast<std::uint8_t>(extra), static_cast<std::uint8_t>(s.kind)};
+    const std::size_t span = std::size_t{1} << (kLookupBits - length);
+    std::fill(first.begin() + static_cast<std::ptrdiff_t>(e),
+              first.begin() + static_cast<std::ptrdiff_t>(e + span), meaning);
+    e += span;
   }
 
   // The bits from the read position on are kept in a window that is loaded afresh from
