@@ -94,6 +94,9 @@ inline std::uint64_t WindowAt(const std::uint8_t* buffer, std::uint64_t bit) {
 // registers: value symbols whose code word the first-level table holds and whose run stays
 // inside the row, for as long as they come, the row lasts and the window reaches. Stops
 // before any other symbol, which the caller then decodes and checks its own way.
+// Zeros written at once before a value (see DecodeValueRun).
+constexpr std::uint32_t kZeroBlock = 8;
+
 template <bool kStore>
 void DecodeValueRun(const Meaning* first, const std::uint8_t* buffer, std::uint64_t windowEnd,
                     unsigned symbolBits, BitWindow& window, double* row, std::uint32_t& column,
@@ -113,7 +116,16 @@ void DecodeValueRun(const Meaning* first, const std::uint8_t* buffer, std::uint6
       break;
     }
     if constexpr (kStore) {
-      for (std::uint32_t z = 0; z < m.run; ++z) row[e + z] = 0.0;
+      // Short runs take one fixed store of zeros, which later symbols of the row overwrite
+      // past the run: no branch that depends on the run's length.
+      if (e + kZeroBlock <= columns) {
+        std::fill(row + e, row + e + kZeroBlock, 0.0);
+        if (m.run > kZeroBlock) {
+          for (std::uint32_t z = kZeroBlock; z < m.run; ++z) row[e + z] = 0.0;
+        }
+      } else {
+        for (std::uint32_t z = 0; z < m.run; ++z) row[e + z] = 0.0;
+      }
     }
     e += m.run;
     // ExtendValue without a branch on the sign: patterns whose top bit is clear stand for
