@@ -307,10 +307,16 @@ ResultCode ReferenceRows(const HuffmanDecoder& decoder, BitStream& stream,
 // Random streams over a code of every symbol of a small alphabet (P = 5, R = 3): values,
 // runs that pass the row's end, the reserved symbol, long code words, and streams that run
 // into the end of the buffer all give what the symbol-by-symbol walk gives.
-TEST(HuffmanDecoder, DecodeRowsAndSkipRowsMatchTheSymbolWalk) {
-  const RunSizeAlphabet alphabet(5, 3);
-  // 18 symbols: lengths 2, 3, 4, ... up to 13 (some long), every symbol once.
-  std::vector<std::uint32_t> bits = {0, 0, 2, 2, 2, 2, 2, 2, 1, 1, 1, 1, 1, 1};
+struct WalkCase {
+  int precision, maxZeroRun;
+  std::vector<std::uint32_t> bits;  // code words per length, index = length
+};
+
+class HuffmanDecoderWalk : public testing::TestWithParam<WalkCase> {};
+
+TEST_P(HuffmanDecoderWalk, DecodeRowsAndSkipRowsMatchTheSymbolWalk) {
+  const RunSizeAlphabet alphabet(GetParam().precision, GetParam().maxZeroRun);
+  const std::vector<std::uint32_t> bits = GetParam().bits;
   std::vector<std::uint32_t> huffval;
   std::mt19937 rng(7);
   for (std::uint32_t s = 0; s < alphabet.Size(); ++s) huffval.push_back(s);
@@ -347,6 +353,15 @@ TEST(HuffmanDecoder, DecodeRowsAndSkipRowsMatchTheSymbolWalk) {
   }
   EXPECT_GT(successes, 10);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Alphabets, HuffmanDecoderWalk,
+    testing::Values(
+        // 18 symbols: lengths 2, 3, 4, ... up to 13 (some long), every symbol once.
+        WalkCase{5, 3, {0, 0, 2, 2, 2, 2, 2, 2, 1, 1, 1, 1, 1, 1}},
+        // 33 symbols in a complete code: runs of up to 9 zeros before a value, longer than
+        // the walk's block of zeros, and rows shorter than it.
+        WalkCase{3, 10, {0, 0, 0, 0, 0, 31, 2}}));
 
 struct BadLists {
   const char* what;
