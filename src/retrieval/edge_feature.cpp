@@ -257,16 +257,17 @@ double EdgeFeature::GreedyBaseMatch(Tarn::Matrix<double>& m) const {
     // block while keeping the candidates that were at e: the next search starts at e + 1.
     // Only the block's rows and columns are ever read again, so only they are moved.
     if (h != e) row_of[h] = row_of[e];
-    if (g != e) {
-      for (std::uint32_t r = from; r < k; ++r) row_of[r][g] = row_of[r][e];
-    }
+    // One pass down the block's rows moves column e into column g and brings each row's
+    // maximum up to date; a row's search reads only that row, already moved.
     for (std::uint32_t r = from; r < k; ++r) {
+      double* row = row_of[r];
+      const double v = row[e];
+      row[g] = v;  // a no-op when g == e, where column e leaves the block anyway
       if (r == h || row_arg[r] == e || row_arg[r] == g) {
         search_row(r, from);
         continue;
       }
       // Only the value in column g changed in this row (g > e here, as row_arg[r] != g).
-      const double v = row_of[r][g];
       if (v > row_max[r] || (v == row_max[r] && g < row_arg[r])) {
         row_max[r] = v;
         row_arg[r] = g;
