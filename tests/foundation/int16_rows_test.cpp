@@ -102,7 +102,7 @@ TEST(Int16DotProducts, EveryPathMatchesThePlainSumOnAwkwardShapes) {
     for (const std::uint32_t length : {1u, 2u, 31u, 32u, 33u, 192u, 200u}) {
       // The largest magnitude the bound admits at this length, so sums reach toward 2^31.
       const int largest = std::min(32767, static_cast<int>(std::sqrt(2147483647.0 / length)));
-      for (const std::uint32_t m : {1u, 2u, 3u, 4u, 7u}) {
+      for (const std::uint32_t m : {1u, 2u, 3u, 4u, 6u, 7u, 13u}) {
         for (const std::uint32_t n : {1u, 3u, 4u, 5u, 9u}) {
           const std::vector<double> a = RandomIntegers(m * length, largest, m * 31 + length);
           const std::vector<double> b = RandomIntegers(n * length, largest, n * 17 + length);
