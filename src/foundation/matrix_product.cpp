@@ -184,20 +184,37 @@ void PortableSparseRowKernel(const double* a, const std::uint32_t* nonzero, std:
 KernelShape PortableKernel() { return {PortableTile, kPortableRows, kPortableColumns, nullptr}; }
 SparseRowKernel PortableSparseRow() { return PortableSparseRowKernel; }
 
+namespace {
+
+// Without a branch: whether a coefficient is zero follows no pattern the processor could
+// learn, and a mispredicted branch per value cost more than the products.
+std::uint32_t PortableNonzero(const double* values, std::uint32_t count, std::uint32_t* out) {
+  std::uint32_t found = 0;
+  for (std::uint32_t j = 0; j < count; ++j) {
+    out[found] = j;
+    found += values[j] != 0.0 ? 1u : 0u;
+  }
+  return found;
+}
+
+}  // namespace
+
+NonzeroIndexer PortableNonzeroIndexer() { return PortableNonzero; }
+
 void MultiplySparseWith(ProductPath path, const double* a, const double* b, double* c,
                         std::uint32_t m, std::uint32_t n, std::uint32_t k) {
   if (m == 0 || n == 0) return;
   const SparseRowKernel kernel = path == ProductPath::kAvx512    ? Avx512SparseRow()
                                  : path == ProductPath::kAvx2Fma ? Avx2FmaSparseRow()
                                                                  : PortableSparseRow();
+  static const bool compress = __builtin_cpu_supports("avx512vl");
+  const NonzeroIndexer indexer =
+      path == ProductPath::kAvx512 && compress ? Avx512NonzeroIndexer() : PortableNonzeroIndexer();
   thread_local std::vector<std::uint32_t> nonzero;
-  nonzero.resize(k);
+  nonzero.resize(std::size_t{k} + 8);
   for (std::uint32_t i = 0; i < m; ++i) {
     const double* row = a + static_cast<std::size_t>(i) * k;
-    std::uint32_t count = 0;
-    for (std::uint32_t j = 0; j < k; ++j) {
-      if (row[j] != 0.0) nonzero[count++] = j;
-    }
+    const std::uint32_t count = indexer(row, k, nonzero.data());
     kernel(row, nonzero.data(), count, b, n, c + static_cast<std::size_t>(i) * n);
   }
 }

@@ -119,9 +119,33 @@ __attribute__((target("avx512f"))) void SparseRow(const double* a, const std::ui
   }
 }
 
+// Eight values a step: a compare to a mask, the positions of its set lanes packed to the
+// front of a register (in register: the memory form is slow on some processors) and stored
+// whole; the tail is loaded under a mask so that nothing past the row is read.
+__attribute__((target("avx512f,avx512vl"))) std::uint32_t NonzeroPositions(const double* values,
+                                                                           std::uint32_t count,
+                                                                           std::uint32_t* out) {
+  const __m512d zero = _mm512_setzero_pd();
+  __m256i positions = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m256i step = _mm256_set1_epi32(8);
+  std::uint32_t found = 0;
+  for (std::uint32_t j = 0; j < count; j += 8) {
+    const __mmask8 inside = count - j >= 8 ? static_cast<__mmask8>(0xFF)
+                                           : static_cast<__mmask8>((1u << (count - j)) - 1);
+    const __m512d v = _mm512_maskz_loadu_pd(inside, values + j);
+    const __mmask8 nonzero = _mm512_mask_cmp_pd_mask(inside, v, zero, _CMP_NEQ_UQ);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + found),
+                        _mm256_maskz_compress_epi32(nonzero, positions));
+    found += static_cast<std::uint32_t>(__builtin_popcount(nonzero));
+    positions = _mm256_add_epi32(positions, step);
+  }
+  return found;
+}
+
 }  // namespace
 
 KernelShape Avx512Kernel() { return {Tile8x24, kRows, kColumns, PackEightRows}; }
 SparseRowKernel Avx512SparseRow() { return SparseRow; }
+NonzeroIndexer Avx512NonzeroIndexer() { return NonzeroPositions; }
 
 }  // namespace Tarn::detail

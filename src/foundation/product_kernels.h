@@ -38,6 +38,16 @@ KernelShape Avx512Kernel();
 using SparseRowKernel = void (*)(const double* a, const std::uint32_t* nonzero, std::uint32_t count,
                                  const double* b, std::uint32_t n, double* c);
 
+/// Writes the positions of the values of `values` (count of them) that are not zero (NaN
+/// counts as not zero, -0 as zero) to `out`, in increasing order, and returns how many.
+/// `out` must have room for count + 8 positions: the vector path stores whole registers.
+using NonzeroIndexer = std::uint32_t (*)(const double* values, std::uint32_t count,
+                                         std::uint32_t* out);
+
+NonzeroIndexer PortableNonzeroIndexer();
+/// Needs AVX-512 VL besides F.
+NonzeroIndexer Avx512NonzeroIndexer();
+
 SparseRowKernel PortableSparseRow();
 SparseRowKernel Avx2FmaSparseRow();
 SparseRowKernel Avx512SparseRow();

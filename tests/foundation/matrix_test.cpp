@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <tuple>
@@ -185,6 +186,37 @@ TEST(Matrix, SparseProductEqualsTheDenseProductOnEveryPath) {
       for (std::uint32_t i = 0; i < dense.Count(); ++i)
         ASSERT_EQ(sparse.Data()[i], dense.Data()[i])
             << PathName(path) << " " << m << "x" << k << "x" << n << " at " << i;
+    }
+  }
+}
+
+// Both ways of listing a row's non-zero positions agree with the plain test, tails, NaN and
+// -0 included, and write no further than count + 8.
+TEST(Matrix, NonzeroPositionsOnEveryPath) {
+  std::vector<detail::NonzeroIndexer> indexers = {detail::PortableNonzeroIndexer()};
+  if (detail::ProductPathAvailable(ProductPath::kAvx512) && __builtin_cpu_supports("avx512vl")) {
+    indexers.push_back(detail::Avx512NonzeroIndexer());
+  }
+  std::mt19937 rng(4);
+  for (const detail::NonzeroIndexer indexer : indexers) {
+    for (std::uint32_t count = 0; count <= 41; ++count) {
+      std::vector<double> values(count);
+      for (double& v : values) {
+        const unsigned pick = rng() % 6;
+        v = pick == 0   ? std::numeric_limits<double>::quiet_NaN()
+            : pick == 1 ? -0.0
+            : pick < 4  ? 0.0
+                        : static_cast<double>(rng() % 9) - 4.0;
+      }
+      std::vector<std::uint32_t> expected;
+      for (std::uint32_t j = 0; j < count; ++j) {
+        if (values[j] != 0.0) expected.push_back(j);
+      }
+      std::vector<std::uint32_t> out(count + 8 + 1, 0xDEADBEEF);
+      const std::uint32_t found = indexer(values.data(), count, out.data());
+      ASSERT_EQ(found, expected.size()) << count;
+      EXPECT_EQ(std::vector<std::uint32_t>(out.begin(), out.begin() + found), expected) << count;
+      EXPECT_EQ(out[count + 8], 0xDEADBEEF) << count;
     }
   }
 }
