@@ -19,6 +19,14 @@ __attribute__((target("avx2,fma"))) void Tile6x8(std::uint32_t depth, const doub
     acc[r][0] = accumulate ? _mm256_loadu_pd(c + r * ldc) : _mm256_setzero_pd();
     acc[r][1] = accumulate ? _mm256_loadu_pd(c + r * ldc + 4) : _mm256_setzero_pd();
   }
+  if (!accumulate) {
+    // The tile's lines of C are fetched for writing while the products run.
+#pragma GCC unroll 6
+    for (std::uint32_t r = 0; r < kRows; ++r) {
+      __builtin_prefetch(c + r * ldc, 1);
+      __builtin_prefetch(c + r * ldc + 7, 1);
+    }
+  }
   for (std::uint32_t k = 0; k < depth; ++k) {
     const __m256d b0 = _mm256_loadu_pd(b), b1 = _mm256_loadu_pd(b + 4);
 #pragma GCC unroll 6

@@ -21,6 +21,17 @@ __attribute__((target("avx512f"))) void Tile8x24(std::uint32_t depth, const doub
       acc[r][q] = accumulate ? _mm512_loadu_pd(c + r * ldc + 8 * q) : _mm512_setzero_pd();
     }
   }
+  if (!accumulate) {
+    // The tile's lines of C are fetched for writing while the products run, so that the
+    // stores at the end do not each wait for memory.
+#pragma GCC unroll 8
+    for (std::uint32_t r = 0; r < kRows; ++r) {
+      __builtin_prefetch(c + r * ldc, 1);
+      __builtin_prefetch(c + r * ldc + 8, 1);
+      __builtin_prefetch(c + r * ldc + 16, 1);
+      __builtin_prefetch(c + r * ldc + 23, 1);
+    }
+  }
   for (std::uint32_t k = 0; k < depth; ++k) {
     const __m512d b0 = _mm512_loadu_pd(b), b1 = _mm512_loadu_pd(b + 8),
                   b2 = _mm512_loadu_pd(b + 16);
