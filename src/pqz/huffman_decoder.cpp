@@ -94,8 +94,28 @@ inline std::uint64_t WindowAt(const std::uint8_t* buffer, std::uint64_t bit) {
 // registers: value symbols whose code word the first-level table holds and whose run stays
 // inside the row, for as long as they come, the row lasts and the window reaches. Stops
 // before any other symbol, which the caller then decodes and checks its own way.
-// Zeros written at once before a value (see DecodeValueRun).
+// Zeros written at once before a value (see ZerosBefore).
 constexpr std::uint32_t kZeroBlock = 8;
+
+// The `run` zeros at row[e] before a value. Short runs take one fixed store of zeros, which
+// the later symbols of the row overwrite past the run: no branch on the run's length.
+inline void ZerosBefore(double* row, std::uint32_t e, std::uint32_t run, std::uint32_t columns) {
+  if (e + kZeroBlock <= columns) {
+    std::fill(row + e, row + e + kZeroBlock, 0.0);
+    for (std::uint32_t z = kZeroBlock; z < run; ++z) row[e + z] = 0.0;
+  } else {
+    for (std::uint32_t z = 0; z < run; ++z) row[e + z] = 0.0;
+  }
+}
+
+// The value of a value symbol whose code word is at the top of `acc`, its extra bits after
+// it: ExtendValue without a branch on the sign (patterns whose top bit is clear stand for
+// v - 2^k + 1).
+inline double ValueAfter(std::uint64_t acc, const Meaning& m) {
+  const std::int64_t v = static_cast<std::int64_t>((acc << m.length) >> (64 - m.size));
+  const std::int64_t clear = ((v >> (m.size - 1)) & 1) - 1;  // -1 when the top bit is 0
+  return static_cast<double>(v + (clear & (1 - (std::int64_t{1} << m.size))));
+}
 
 template <bool kStore>
 void DecodeValueRun(const Meaning* first, const std::uint8_t* buffer, std::uint64_t windowEnd,
@@ -115,29 +135,12 @@ void DecodeValueRun(const Meaning* first, const std::uint8_t* buffer, std::uint6
         m.run >= columns - e) {
       break;
     }
-    if constexpr (kStore) {
-      // Short runs take one fixed store of zeros, which later symbols of the row overwrite
-      // past the run: no branch that depends on the run's length.
-      if (e + kZeroBlock <= columns) {
-        std::fill(row + e, row + e + kZeroBlock, 0.0);
-        if (m.run > kZeroBlock) {
-          for (std::uint32_t z = kZeroBlock; z < m.run; ++z) row[e + z] = 0.0;
-        }
-      } else {
-        for (std::uint32_t z = 0; z < m.run; ++z) row[e + z] = 0.0;
-      }
-    }
+    if constexpr (kStore) ZerosBefore(row, e, m.run, columns);
     e += m.run;
-    // ExtendValue without a branch on the sign: patterns whose top bit is clear stand for
-    // v - 2^k + 1.
-    const std::int64_t v = static_cast<std::int64_t>((acc << m.length) >> (64 - m.size));
-    const std::int64_t clear = ((v >> (m.size - 1)) & 1) - 1;  // -1 when the top bit is 0
+    if constexpr (kStore) row[e] = ValueAfter(acc, m);
     position += m.total;
     acc <<= m.total;
     avail -= m.total;
-    if constexpr (kStore) {
-      row[e] = static_cast<double>(v + (clear & (1 - (std::int64_t{1} << m.size))));
-    }
     ++e;
   }
   window = {position, acc, avail};
@@ -220,20 +223,12 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
         if (kind == Kind::kValue) {
           // The common case: the code word and its extra bits in one step.
           if (m.run >= columns - e) return kReadFailed;
-          if constexpr (kStore) {
-            for (std::uint32_t z = 0; z < m.run; ++z) row[e + z] = 0.0;
-          }
+          if constexpr (kStore) ZerosBefore(row, e, m.run, columns);
           e += m.run;
-          // ExtendValue without a branch on the sign: patterns whose top bit is clear stand
-          // for v - 2^k + 1.
-          const std::int64_t v = static_cast<std::int64_t>((acc << m.length) >> (64 - m.size));
-          const std::int64_t clear = ((v >> (m.size - 1)) & 1) - 1;  // -1 when the top bit is 0
+          if constexpr (kStore) row[e] = ValueAfter(acc, m);
           position += m.total;
           acc <<= m.total;
           avail -= m.total;
-          if constexpr (kStore) {
-            row[e] = static_cast<double>(v + (clear & (1 - (std::int64_t{1} << m.size))));
-          }
           ++e;
           continue;
         }

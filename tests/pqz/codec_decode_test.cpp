@@ -501,15 +501,21 @@ TEST_P(CodecBandTest, EveryBandSizeGivesThePixelsOfTheWholeProduct) {
 
 INSTANTIATE_TEST_SUITE_P(ArrangingPaths, CodecBandTest, testing::Values(4, 5));
 
-TEST_F(CodecDecodeTest, DecodeAndPreviewFromMemoryGiveWhatTheFileGives) {
-  const std::string path = Write("random.pqz", RandomContents(4, kColorSpaceYcc));
+// The picture of the file at `path` decoded from the file and from its bytes in memory.
+void DecodeFileAndMemory(const std::string& path, CImageEx& fromFile, CImageEx& fromMemory) {
   const std::vector<std::uint8_t> bytes = codec_test::ReadAll(path);
-  CImageEx fromFile, fromMemory;
   ASSERT_EQ(DecodeCapturing(fromFile, path).rc, kSuccess);
   PqzCodec codec;
   std::ostringstream report;
   codec.SetReportSink(report);
   ASSERT_EQ(codec.DecodeMemory(fromMemory, bytes.data(), bytes.size()), kSuccess);
+}
+
+TEST_F(CodecDecodeTest, DecodeAndPreviewFromMemoryGiveWhatTheFileGives) {
+  const std::string path = Write("random.pqz", RandomContents(4, kColorSpaceYcc));
+  const std::vector<std::uint8_t> bytes = codec_test::ReadAll(path);
+  CImageEx fromFile, fromMemory;
+  DecodeFileAndMemory(path, fromFile, fromMemory);
   ExpectSamePixels(fromMemory, fromFile, "decode");
   CImageEx previewFile, previewMemory;
   ASSERT_EQ(PreviewCapturing(previewFile, path).rc, kSuccess);
@@ -530,14 +536,9 @@ TEST_F(CodecDecodeTest, ALargeCoefficientSectionDecodesAsFromMemory) {
   for (std::uint32_t i = 0; i < c.coeffs.Count(); ++i) c.coeffs.Data()[i] = coeff(random);
   c.factors = {1000, 2000, 3000};
   const std::string path = Write("large.pqz", c);
-  const std::vector<std::uint8_t> bytes = codec_test::ReadAll(path);
-  ASSERT_GT(bytes.size(), std::size_t{1} << 21);
+  ASSERT_GT(codec_test::ReadAll(path).size(), std::size_t{1} << 21);
   CImageEx fromFile, fromMemory;
-  ASSERT_EQ(DecodeCapturing(fromFile, path).rc, kSuccess);
-  PqzCodec codec;
-  std::ostringstream report;
-  codec.SetReportSink(report);
-  ASSERT_EQ(codec.DecodeMemory(fromMemory, bytes.data(), bytes.size()), kSuccess);
+  DecodeFileAndMemory(path, fromFile, fromMemory);
   ExpectSamePixels(fromFile, fromMemory, "large decode");
   ExpectSamePixels(fromFile, WholeMatrixPicture(c), "large decode");
 }
