@@ -117,6 +117,20 @@ inline double ValueAfter(std::uint64_t acc, const Meaning& m) {
   return static_cast<double>(v + (clear & (1 - (std::int64_t{1} << m.size))));
 }
 
+// Writes the zeros and the value of a value symbol at the top of `acc` to the row at column
+// `e` and moves past it; the caller has checked that its run stays inside the row.
+template <bool kStore>
+inline void TakeValue(const Meaning& m, double* row, std::uint32_t& e, std::uint32_t columns,
+                      std::uint64_t& position, std::uint64_t& acc, unsigned& avail) {
+  if constexpr (kStore) ZerosBefore(row, e, m.run, columns);
+  e += m.run;
+  if constexpr (kStore) row[e] = ValueAfter(acc, m);
+  position += m.total;
+  acc <<= m.total;
+  avail -= m.total;
+  ++e;
+}
+
 template <bool kStore>
 void DecodeValueRun(const Meaning* first, const std::uint8_t* buffer, std::uint64_t windowEnd,
                     unsigned symbolBits, BitWindow& window, double* row, std::uint32_t& column,
@@ -135,13 +149,7 @@ void DecodeValueRun(const Meaning* first, const std::uint8_t* buffer, std::uint6
         m.run >= columns - e) {
       break;
     }
-    if constexpr (kStore) ZerosBefore(row, e, m.run, columns);
-    e += m.run;
-    if constexpr (kStore) row[e] = ValueAfter(acc, m);
-    position += m.total;
-    acc <<= m.total;
-    avail -= m.total;
-    ++e;
+    TakeValue<kStore>(m, row, e, columns, position, acc, avail);
   }
   window = {position, acc, avail};
   column = e;
@@ -223,13 +231,7 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
         if (kind == Kind::kValue) {
           // The common case: the code word and its extra bits in one step.
           if (m.run >= columns - e) return kReadFailed;
-          if constexpr (kStore) ZerosBefore(row, e, m.run, columns);
-          e += m.run;
-          if constexpr (kStore) row[e] = ValueAfter(acc, m);
-          position += m.total;
-          acc <<= m.total;
-          avail -= m.total;
-          ++e;
+          TakeValue<kStore>(m, row, e, columns, position, acc, avail);
           continue;
         }
         position += m.length;
