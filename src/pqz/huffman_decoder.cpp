@@ -133,18 +133,22 @@ inline void TakeValue(const Meaning& m, double* row, std::uint32_t& e, std::uint
 
 template <bool kStore>
 void DecodeValueRun(const Meaning* first, const std::uint8_t* buffer, std::uint64_t windowEnd,
-                    unsigned symbolBits, BitWindow& window, double* row, std::uint32_t& column,
-                    std::uint32_t columns) {
+                    BitWindow& window, double* row, std::uint32_t& column, std::uint32_t columns) {
   std::uint64_t position = window.position;
   std::uint64_t acc = window.acc;
   unsigned avail = window.avail;
   std::uint32_t e = column;
   while (e < columns && position < windowEnd) {
-    if (avail < symbolBits) {
+    // The window is loaded afresh only when this symbol does not lie wholly in it. Bits past
+    // `avail` read as zeros; a code word that lies within the valid bits is found all the
+    // same (no other code word starts with it), and one that does not shows a length past
+    // `avail` or none.
+    Meaning m = first[acc >> (64 - HuffmanDecoder::kLookupBits)];
+    if (m.length == 0 || m.total > avail) {
       acc = WindowAt(buffer, position);
       avail = 64 - static_cast<unsigned>(position & 7);
+      m = first[acc >> (64 - HuffmanDecoder::kLookupBits)];
     }
-    const Meaning m = first[acc >> (64 - HuffmanDecoder::kLookupBits)];
     if (m.kind != static_cast<std::uint8_t>(RunSizeSymbol::Kind::kValue) || m.length == 0 ||
         m.run >= columns - e) {
       break;
@@ -204,7 +208,7 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
     double* row = kStore ? data + static_cast<std::size_t>(r) * columns : nullptr;
     std::uint32_t e = 0;
     while (e < columns) {
-      DecodeValueRun<kStore>(first.data(), buffer, windowEnd, symbolBits, window, row, e, columns);
+      DecodeValueRun<kStore>(first.data(), buffer, windowEnd, window, row, e, columns);
       if (e >= columns) break;
       RunSizeSymbol s;
       if (position < windowEnd) {
