@@ -99,9 +99,18 @@ ResultCode BitStream::Skip(std::uint64_t bits) {
   return kSuccess;
 }
 
-ResultCode BitStream::Load(std::FILE* file, std::uint32_t length) {
+ResultCode BitStream::Load(std::FILE* file, std::uint32_t length) { return Load(file, length, 0); }
+
+ResultCode BitStream::Load(std::FILE* file, std::uint32_t length, std::uint64_t available) {
   Clear();
   std::vector<std::uint8_t> bytes;
+  if (length <= available) {
+    try {
+      bytes.reserve((length / kGrowth + 1) * kGrowth);
+    } catch (const std::bad_alloc&) {
+      return kNoMemory;
+    }
+  }
   if (const ResultCode code = ReadBytes(file, length, bytes); code != kSuccess) return code;
   try {
     bytes.resize((length / kGrowth + 1) * kGrowth, 0);

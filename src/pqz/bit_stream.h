@@ -76,6 +76,9 @@ class BitStream {
   /// fewer bytes, 7 when memory cannot be had. Memory grows only with bytes actually read, so
   /// a false length cannot make it allocate more than the file holds.
   ResultCode Load(std::FILE* file, std::uint32_t length);
+  /// Load from a file known to hold `available` bytes: when the length fits, the buffer is
+  /// allocated once instead of growing as the bytes arrive.
+  ResultCode Load(std::FILE* file, std::uint32_t length, std::uint64_t available);
 
   /// Same as Load, from memory.
   ResultCode Assign(const std::uint8_t* data, std::size_t length);

@@ -347,19 +347,30 @@ ResultCode CPQZComponent::LoadPayload(std::FILE* file, bool allocate,
   const std::uint64_t tableBytes = coding == kCodingDeflate ? (tableBits + 7) / 8 : 0;
   // The file's whole length is the budget of Coding 0 (see kMaxValuesPerFileBit); a stream
   // that cannot tell its length offers only this section.
-  const std::uint64_t fileLength =
-      knownLength ? *knownLength
-                  : StreamLength(file).value_or(std::uint64_t{kSectionHeadSize} + length);
+  // A file whose length is known bounds what a section may hold, so its buffers can be
+  // allocated at once; a pipe's length is only what the section itself says.
+  const std::optional<std::uint64_t> realLength = knownLength ? knownLength : StreamLength(file);
+  const std::uint64_t fileLength = realLength.value_or(std::uint64_t{kSectionHeadSize} + length);
+  const std::uint64_t available = realLength.value_or(0);
   if (const ResultCode code = CheckShape(coding, length, tableBytes, fileLength);
       code != kSuccess) {
     return code;
   }
 
   if (coding == kCodingHuffman) {
-    if (const ResultCode code = m_bits.Load(file, payloadLength); code != kSuccess) return code;
+    if (const ResultCode code = m_bits.Load(file, payloadLength, available); code != kSuccess) {
+      return code;
+    }
   } else {
     const auto table = static_cast<std::uint32_t>(tableBytes);
-    if (const ResultCode code = m_bits.Load(file, table); code != kSuccess) return code;
+    if (const ResultCode code = m_bits.Load(file, table, available); code != kSuccess) return code;
+    if (length - table <= available) {
+      try {
+        m_deflate.reserve(static_cast<std::size_t>(length - table));
+      } catch (const std::bad_alloc&) {
+        return kNoMemory;
+      }
+    }
     if (const ResultCode code = ReadBytes(file, length - table, m_deflate); code != kSuccess) {
       return code;
     }
