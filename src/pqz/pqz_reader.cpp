@@ -1,6 +1,5 @@
 #include "pqz/pqz_reader.h"
 
-#include <algorithm>
 #include <cstring>
 #include <new>
 
