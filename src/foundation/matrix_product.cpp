@@ -1,8 +1,11 @@
 // The product driver. B (given transposed) is packed into panels as wide as the register
 // tile, A into slivers as tall as it, both zero-padded at the edges; a kernel chosen once per
-// process by what the processor offers multiplies sliver by panel. Every element of C is
-// one chain of multiply-adds in increasing order of the inner index whatever the blocking, so
-// results are bit-identical from run to run on one machine.
+// process by what the processor offers multiplies sliver by panel. A block of slivers is
+// packed at a time and each panel passes over the whole block while it sits in the
+// first-level cache, instead of every panel being fetched again from the second-level cache
+// for each sliver. Every element of C is one chain of multiply-adds in increasing order of
+// the inner index whatever the blocking, so results are bit-identical from run to run on one
+// machine.
 #include <algorithm>
 #include <cstdint>
 #include <system_error>
@@ -18,6 +21,9 @@ namespace {
 // Depth of one packed block: a B panel of kDepthBlock x 24 doubles stays in the first-level
 // cache, and the whole packed block of B in the second.
 constexpr std::uint32_t kDepthBlock = 256;
+// Rows of A packed at a time: a block of kRowBlock x kDepthBlock doubles stays in the
+// second-level cache while every panel of B passes over it.
+constexpr std::uint32_t kRowBlock = 128;
 // Columns of B packed at a time (rounded up to whole panels).
 constexpr std::uint32_t kColumnBlock = 192;
 // Multiply-adds of a Gram product below which a second thread costs more than it saves.
@@ -74,7 +80,8 @@ void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, 
   const std::uint32_t mr = shape.rows, nr = shape.columns;
   const std::uint32_t column_block = (kColumnBlock + nr - 1) / nr * nr;
   thread_local std::vector<double> a_pack, b_pack;
-  a_pack.resize(static_cast<std::size_t>(mr) * kDepthBlock);
+  const std::uint32_t row_block = std::max(mr, kRowBlock / mr * mr);
+  a_pack.resize(static_cast<std::size_t>(row_block) * kDepthBlock);
   b_pack.resize(static_cast<std::size_t>(column_block) * kDepthBlock);
   std::vector<double> edge(static_cast<std::size_t>(mr) * nr);
 
@@ -89,27 +96,35 @@ void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, 
         pack_b(j0 + p * nr, p0, depth, b_pack.data() + static_cast<std::size_t>(p) * depth * nr);
       }
       const std::uint32_t i_end = upper ? std::min(m, j0 + columns) : m;
-      for (std::uint32_t i0 = 0; i0 < i_end; i0 += mr) {
-        const std::uint32_t rows = std::min(mr, m - i0);
-        pack_a(i0, p0, depth, a_pack.data());
+      for (std::uint32_t ib = 0; ib < i_end; ib += row_block) {
+        const std::uint32_t block_end = std::min(i_end, ib + row_block);
+        const std::uint32_t slivers = (block_end - ib + mr - 1) / mr;
+        for (std::uint32_t s = 0; s < slivers; ++s) {
+          pack_a(ib + s * mr, p0, depth, a_pack.data() + static_cast<std::size_t>(s) * depth * mr);
+        }
         for (std::uint32_t p = 0; p < panels; ++p) {
           const std::uint32_t jc = j0 + p * nr;
-          if (upper && jc + nr <= i0) continue;  // wholly below the diagonal
           const std::uint32_t cols = std::min(nr, n - jc);
           const double* panel = b_pack.data() + static_cast<std::size_t>(p) * depth * nr;
-          double* tile = c + static_cast<std::size_t>(i0) * n + jc;
-          if (rows == mr && cols == nr) {
-            shape.kernel(depth, a_pack.data(), panel, tile, n, accumulate);
-            continue;
-          }
-          // Edge tile: work in a full-size scratch tile and copy the part inside C.
-          if (accumulate) {
+          for (std::uint32_t s = 0; s < slivers; ++s) {
+            const std::uint32_t i0 = ib + s * mr;
+            if (upper && jc + nr <= i0) continue;  // wholly below the diagonal
+            const std::uint32_t rows = std::min(mr, m - i0);
+            const double* sliver = a_pack.data() + static_cast<std::size_t>(s) * depth * mr;
+            double* tile = c + static_cast<std::size_t>(i0) * n + jc;
+            if (rows == mr && cols == nr) {
+              shape.kernel(depth, sliver, panel, tile, n, accumulate);
+              continue;
+            }
+            // Edge tile: work in a full-size scratch tile and copy the part inside C.
+            if (accumulate) {
+              for (std::uint32_t r = 0; r < rows; ++r)
+                std::copy_n(tile + static_cast<std::size_t>(r) * n, cols, &edge[r * nr]);
+            }
+            shape.kernel(depth, sliver, panel, edge.data(), nr, accumulate);
             for (std::uint32_t r = 0; r < rows; ++r)
-              std::copy_n(tile + static_cast<std::size_t>(r) * n, cols, &edge[r * nr]);
+              std::copy_n(&edge[r * nr], cols, tile + static_cast<std::size_t>(r) * n);
           }
-          shape.kernel(depth, a_pack.data(), panel, edge.data(), nr, accumulate);
-          for (std::uint32_t r = 0; r < rows; ++r)
-            std::copy_n(&edge[r * nr], cols, tile + static_cast<std::size_t>(r) * n);
         }
       }
     }
