@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "foundation/byte_dot_products.h"
 #include "foundation/int16_kernels.h"
 
 namespace orvane {
@@ -29,17 +30,20 @@ bool Int16Rows::Assign(const double* data, std::uint32_t rows, std::uint32_t len
   m_rows = rows;
   m_length = length;
   m_stride = stride;
+  m_largest = largest;
   return true;
 }
 
 void Int16Rows::Clear() {
   m_values.clear();
   m_rows = m_length = m_stride = 0;
+  m_largest = 0;
 }
 
 bool Int16DotPathAvailable(Int16DotPath path) {
   switch (path) {
     case Int16DotPath::kAvx512:
+    case Int16DotPath::kAvx512Bytes:
       return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
              __builtin_cpu_supports("avx512vnni");
     case Int16DotPath::kAvx2:
@@ -62,6 +66,13 @@ Int16DotPath BestInt16DotPath() {
 void Int16DotProductsWith(Int16DotPath path, const Int16Rows& a, std::uint32_t m,
                           const Int16Rows& b, std::uint32_t n, std::int32_t* c) {
   if (m == 0 || n == 0) return;
+  if (path == Int16DotPath::kAvx512Bytes) {
+    if (detail::ByteDotProductsFit(a, b)) {
+      detail::ByteDotProducts(a, m, b, n, c);
+      return;
+    }
+    path = Int16DotPath::kAvx512;
+  }
   const detail::Int16Tile3x4 tile = path == Int16DotPath::kAvx512 ? detail::Avx512Int16Tile()
                                     : path == Int16DotPath::kAvx2 ? detail::Avx2Int16Tile()
                                                                   : detail::PortableInt16Tile();
@@ -91,7 +102,9 @@ void Int16DotProductsWith(Int16DotPath path, const Int16Rows& a, std::uint32_t m
 
 void Int16DotProducts(const Int16Rows& a, std::uint32_t m, const Int16Rows& b, std::uint32_t n,
                       std::int32_t* c) {
-  Int16DotProductsWith(BestInt16DotPath(), a, m, b, n, c);
+  const Int16DotPath best = BestInt16DotPath();
+  Int16DotProductsWith(best == Int16DotPath::kAvx512 ? Int16DotPath::kAvx512Bytes : best, a, m, b,
+                       n, c);
 }
 
 void Int16SquareSums(const Int16Rows& a, std::int64_t* sums) {

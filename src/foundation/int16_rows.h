@@ -30,6 +30,8 @@ class Int16Rows {
     return m_values.data() + static_cast<std::size_t>(r) * m_stride;
   }
   bool IsEmpty() const { return m_rows == 0; }
+  /// The largest magnitude of a value.
+  std::int32_t Largest() const { return m_largest; }
 
   /// Values a row is padded to a multiple of.
   static constexpr std::uint32_t kStrideMultiple = 32;
@@ -39,13 +41,17 @@ class Int16Rows {
   std::uint32_t m_rows = 0;
   std::uint32_t m_length = 0;
   std::uint32_t m_stride = 0;
+  std::int32_t m_largest = 0;
 };
 
-/// The instruction sets the integer dot products can run on, widest last.
-enum class Int16DotPath { kPortable, kAvx2, kAvx512 };
+/// The instruction sets the integer dot products can run on, widest last. kAvx512Bytes is
+/// AVX-512 VNNI on 8-bit values, taken only when the values of both operands lie within
+/// +-127 (the values of search bases); other rows go the kAvx512 way.
+enum class Int16DotPath { kPortable, kAvx2, kAvx512, kAvx512Bytes };
 
 bool Int16DotPathAvailable(Int16DotPath path);
-/// The widest path the processor offers, fixed for the life of the process.
+/// The widest path the processor offers for any values (kAvx512Bytes never: Int16DotProducts
+/// takes it by the values), fixed for the life of the process.
 Int16DotPath BestInt16DotPath();
 
 /// c[i x n + j] = row i of `a` . row j of `b` for i < m and j < n: exact, the same on every

@@ -96,8 +96,8 @@ TEST(Int16Rows, PaddingIsZeroAndSquareSumsAreExact) {
 }
 
 TEST(Int16DotProducts, EveryPathMatchesThePlainSumOnAwkwardShapes) {
-  for (const Int16DotPath path :
-       {Int16DotPath::kPortable, Int16DotPath::kAvx2, Int16DotPath::kAvx512}) {
+  for (const Int16DotPath path : {Int16DotPath::kPortable, Int16DotPath::kAvx2,
+                                  Int16DotPath::kAvx512, Int16DotPath::kAvx512Bytes}) {
     if (!Int16DotPathAvailable(path)) continue;
     for (const std::uint32_t length : {1u, 2u, 31u, 32u, 33u, 192u, 200u}) {
       // The largest magnitude the bound admits at this length, so sums reach toward 2^31.
@@ -124,13 +124,66 @@ TEST(Int16DotProducts, ExtremeValuesOfBothSignsAndLeadingCorners) {
   const std::vector<double> a = {32767, -32767, 32767, 32767, -32767, -32767, 0, 1};
   Int16Rows r;
   ASSERT_TRUE(r.Assign(a.data(), 4, 2));
-  for (const Int16DotPath path :
-       {Int16DotPath::kPortable, Int16DotPath::kAvx2, Int16DotPath::kAvx512}) {
+  for (const Int16DotPath path : {Int16DotPath::kPortable, Int16DotPath::kAvx2,
+                                  Int16DotPath::kAvx512, Int16DotPath::kAvx512Bytes}) {
     if (!Int16DotPathAvailable(path)) continue;
     std::vector<std::int32_t> c(3 * 2);
     Int16DotProductsWith(path, r, 3, r, 2, c.data());
     EXPECT_EQ(c, Reference(a, 3, a, 2, 2)) << int(path);
   }
+}
+
+TEST(Int16DotProducts, BytePathMatchesThePlainSumOnAwkwardShapes) {
+  if (!Int16DotPathAvailable(Int16DotPath::kAvx512Bytes)) GTEST_SKIP() << "no AVX-512 VNNI";
+  // Values up to +-127, the byte path's bound, over tiles cut at every kind of edge: rows
+  // around the tile's eight, columns around its 16, 32 and 48, depths around 4 and 32.
+  for (const std::uint32_t length : {1u, 3u, 31u, 33u, 192u}) {
+    for (const std::uint32_t m : {1u, 7u, 8u, 9u, 17u}) {
+      for (const std::uint32_t n : {1u, 15u, 16u, 17u, 33u, 48u, 49u, 97u}) {
+        const std::vector<double> a = RandomIntegers(m * length, 127, m * 7 + length);
+        const std::vector<double> b = RandomIntegers(n * length, 127, n * 13 + length);
+        Int16Rows ra, rb;
+        ASSERT_TRUE(ra.Assign(a.data(), m, length));
+        ASSERT_TRUE(rb.Assign(b.data(), n, length));
+        std::vector<std::int32_t> c(m * n, -1);
+        Int16DotProductsWith(Int16DotPath::kAvx512Bytes, ra, m, rb, n, c.data());
+        EXPECT_EQ(c, Reference(a, m, b, n, length)) << m << "x" << n << "x" << length;
+      }
+    }
+  }
+}
+
+TEST(Int16DotProducts, BytePathBoundsAndTheValueThatLeavesIt) {
+  // +-127 everywhere gives the largest sums of both signs; one 128 (or -128) in either
+  // operand sends the product down the 16-bit path, with the same results.
+  const std::uint32_t length = 200, m = 9, n = 18;
+  std::vector<double> a(m * length), b(n * length);
+  for (std::size_t i = 0; i < a.size(); ++i) a[i] = i % 3 == 0 ? -127 : 127;
+  for (std::size_t i = 0; i < b.size(); ++i) b[i] = i % 5 == 0 ? 127 : -127;
+  for (const double outside : {0.0, 128.0, -128.0}) {
+    for (const bool inLeft : {true, false}) {
+      std::vector<double> left = a, right = b;
+      if (outside != 0.0) (inLeft ? left[length + 5] : right[3 * length - 1]) = outside;
+      Int16Rows ra, rb;
+      ASSERT_TRUE(ra.Assign(left.data(), m, length));
+      ASSERT_TRUE(rb.Assign(right.data(), n, length));
+      std::vector<std::int32_t> c(m * n, -1), best(m * n, -2);
+      Int16DotProducts(ra, m, rb, n, best.data());
+      EXPECT_EQ(best, Reference(left, m, right, n, length)) << outside << inLeft;
+      if (!Int16DotPathAvailable(Int16DotPath::kAvx512Bytes)) continue;
+      Int16DotProductsWith(Int16DotPath::kAvx512Bytes, ra, m, rb, n, c.data());
+      EXPECT_EQ(c, best) << outside << inLeft;
+    }
+  }
+}
+
+TEST(Int16Rows, LargestIsTheLargestMagnitude) {
+  const std::vector<double> v = {3, -90, 17, 0, 89, -4};
+  Int16Rows r;
+  ASSERT_TRUE(r.Assign(v.data(), 2, 3));
+  EXPECT_EQ(r.Largest(), 90);
+  r.Clear();
+  EXPECT_EQ(r.Largest(), 0);
 }
 
 }  // namespace
