@@ -94,20 +94,6 @@ inline std::uint64_t WindowAt(const std::uint8_t* buffer, std::uint64_t bit) {
 // registers: value symbols whose code word the first-level table holds and whose run stays
 // inside the row, for as long as they come, the row lasts and the window reaches. Stops
 // before any other symbol, which the caller then decodes and checks its own way.
-// Zeros written at once before a value (see ZerosBefore).
-constexpr std::uint32_t kZeroBlock = 8;
-
-// The `run` zeros at row[e] before a value. Short runs take one fixed store of zeros, which
-// the later symbols of the row overwrite past the run: no branch on the run's length.
-inline void ZerosBefore(double* row, std::uint32_t e, std::uint32_t run, std::uint32_t columns) {
-  if (e + kZeroBlock <= columns) {
-    std::fill(row + e, row + e + kZeroBlock, 0.0);
-    for (std::uint32_t z = kZeroBlock; z < run; ++z) row[e + z] = 0.0;
-  } else {
-    for (std::uint32_t z = 0; z < run; ++z) row[e + z] = 0.0;
-  }
-}
-
 // The value of a value symbol whose code word is at the top of `acc`, its extra bits after
 // it: ExtendValue without a branch on the sign (patterns whose top bit is clear stand for
 // v - 2^k + 1).
@@ -117,12 +103,12 @@ inline double ValueAfter(std::uint64_t acc, const Meaning& m) {
   return static_cast<double>(v + (clear & (1 - (std::int64_t{1} << m.size))));
 }
 
-// Writes the zeros and the value of a value symbol at the top of `acc` to the row at column
-// `e` and moves past it; the caller has checked that its run stays inside the row.
+// Writes the value of a value symbol at the top of `acc` to the row (already zero) after its
+// run of zeros from column `e`, and moves past it; the caller has checked that its run stays
+// inside the row.
 template <bool kStore>
-inline void TakeValue(const Meaning& m, double* row, std::uint32_t& e, std::uint32_t columns,
+inline void TakeValue(const Meaning& m, double* row, std::uint32_t& e,
                       std::uint64_t& position, std::uint64_t& acc, unsigned& avail) {
-  if constexpr (kStore) ZerosBefore(row, e, m.run, columns);
   e += m.run;
   if constexpr (kStore) row[e] = ValueAfter(acc, m);
   position += m.total;
@@ -153,7 +139,7 @@ void DecodeValueRun(const Meaning* first, const std::uint8_t* buffer, std::uint6
         m.run >= columns - e) {
       break;
     }
-    TakeValue<kStore>(m, row, e, columns, position, acc, avail);
+    TakeValue<kStore>(m, row, e, position, acc, avail);
   }
   window = {position, acc, avail};
   column = e;
@@ -206,6 +192,9 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
 
   for (std::uint32_t r = 0; r < rows; ++r) {
     double* row = kStore ? data + static_cast<std::size_t>(r) * columns : nullptr;
+    // The row is cleared first, so that zero runs, ZRL and EOB only move the column: one
+    // pass of wide stores instead of stores of zeros before every value.
+    if constexpr (kStore) std::fill(row, row + columns, 0.0);
     std::uint32_t e = 0;
     while (e < columns) {
       DecodeValueRun<kStore>(first.data(), buffer, windowEnd, window, row, e, columns);
@@ -235,7 +224,7 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
         if (kind == Kind::kValue) {
           // The common case: the code word and its extra bits in one step.
           if (m.run >= columns - e) return kReadFailed;
-          TakeValue<kStore>(m, row, e, columns, position, acc, avail);
+          TakeValue<kStore>(m, row, e, position, acc, avail);
           continue;
         }
         position += m.length;
@@ -255,9 +244,6 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
           // Checked as below; the extra bits come from the stream.
           const std::uint32_t room = columns - e;
           if (s.run >= room) return kReadFailed;
-          if constexpr (kStore) {
-            for (std::uint32_t z = 0; z < s.run; ++z) row[e + z] = 0.0;
-          }
           e += s.run;
           std::uint32_t extra;
           if (const ResultCode code = stream.Read(s.size, extra); code != kSuccess) return code;
@@ -267,18 +253,10 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
           continue;
         }
       }
-      if (s.kind == Kind::kEndOfRow) {
-        if constexpr (kStore) {
-          for (; e < columns; ++e) row[e] = 0.0;
-        }
-        break;
-      }
+      if (s.kind == Kind::kEndOfRow) break;
       if (s.kind == Kind::kReserved) return kReadFailed;
       // ZRL: R zeros, which may fill the row but not pass its end.
       if (s.run > columns - e) return kReadFailed;
-      if constexpr (kStore) {
-        for (std::uint32_t z = 0; z < s.run; ++z) row[e + z] = 0.0;
-      }
       e += s.run;
     }
   }
