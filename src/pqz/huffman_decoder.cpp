@@ -107,8 +107,8 @@ inline double ValueAfter(std::uint64_t acc, const Meaning& m) {
 // run of zeros from column `e`, and moves past it; the caller has checked that its run stays
 // inside the row.
 template <bool kStore>
-inline void TakeValue(const Meaning& m, double* row, std::uint32_t& e,
-                      std::uint64_t& position, std::uint64_t& acc, unsigned& avail) {
+inline void TakeValue(const Meaning& m, double* row, std::uint32_t& e, std::uint64_t& position,
+                      std::uint64_t& acc, unsigned& avail) {
   e += m.run;
   if constexpr (kStore) row[e] = ValueAfter(acc, m);
   position += m.total;
