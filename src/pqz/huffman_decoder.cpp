@@ -90,10 +90,6 @@ inline std::uint64_t WindowAt(const std::uint8_t* buffer, std::uint64_t bit) {
   return __builtin_bswap64(w) << (bit & 7);
 }
 
-// The hot loop of the row walk, apart from the rest so that its few values stay in
-// registers: value symbols whose code word the first-level table holds and whose run stays
-// inside the row, for as long as they come, the row lasts and the window reaches. Stops
-// before any other symbol, which the caller then decodes and checks its own way.
 // The value of a value symbol whose code word is at the top of `acc`, its extra bits after
 // it: ExtendValue without a branch on the sign (patterns whose top bit is clear stand for
 // v - 2^k + 1).
@@ -117,31 +113,54 @@ inline void TakeValue(const Meaning& m, double* row, std::uint32_t& e, std::uint
   ++e;
 }
 
-template <bool kStore>
-void DecodeValueRun(const Meaning* first, const std::uint8_t* buffer, std::uint64_t windowEnd,
+// Eight bytes of the buffer at byte `at`, the first on top.
+inline std::uint64_t BytesAt(const std::uint8_t* buffer, std::uint64_t at) {
+  std::uint64_t w;
+  __builtin_memcpy(&w, buffer + at, sizeof w);
+  return __builtin_bswap64(w);
+}
+
+// The hot loop of the row walk, apart from the rest so that its few values stay in
+// registers: value symbols whose code word the first-level table holds and whose run stays
+// inside the row, for as long as they come, the row lasts and the buffer holds eight bytes
+// past the bits in hand. Stops before any other symbol, which the caller then decodes and
+// checks its own way.
+//
+// `acc` holds the stream's bits from `position` on, `held` of them counted, and `next` is
+// the byte that starts right after them (next x 8 = position + held). Every refill ORs in
+// the eight bytes at `next` below the counted bits, bringing `held` to 56 or more, so the
+// refill needs no branch, and its load, whose address the previous refill set, does not
+// wait for the symbols in between. kPerRefill symbols of at most 56 / kPerRefill bits each
+// follow one refill.
+template <bool kStore, int kPerRefill>
+void DecodeValueRun(const Meaning* first, const std::uint8_t* buffer, std::uint64_t lastLoad,
                     BitWindow& window, double* row, std::uint32_t& column, std::uint32_t columns) {
   std::uint64_t position = window.position;
-  std::uint64_t acc = window.acc;
-  unsigned avail = window.avail;
   std::uint32_t e = column;
-  while (e < columns && position < windowEnd) {
-    // The window is loaded afresh only when this symbol does not lie wholly in it. Bits past
-    // `avail` read as zeros; a code word that lies within the valid bits is found all the
-    // same (no other code word starts with it), and one that does not shows a length past
-    // `avail` or none.
-    Meaning m = first[acc >> (64 - HuffmanDecoder::kLookupBits)];
-    if (m.length == 0 || m.total > avail) {
-      acc = WindowAt(buffer, position);
-      avail = 64 - static_cast<unsigned>(position & 7);
-      m = first[acc >> (64 - HuffmanDecoder::kLookupBits)];
+  std::uint64_t next = (position >> 3) + 7;
+  if (e >= columns || next > lastLoad) return;
+  std::uint64_t acc = WindowAt(buffer, position);
+  unsigned held = 56 - static_cast<unsigned>(position & 7);
+  while (next <= lastLoad) {
+    acc |= BytesAt(buffer, next) >> held;  // held < 64
+    next += (63 - held) >> 3;
+    held |= 56;
+    for (int i = 0; i < kPerRefill; ++i) {
+      const Meaning m = first[acc >> (64 - HuffmanDecoder::kLookupBits)];
+      if (m.kind != static_cast<std::uint8_t>(RunSizeSymbol::Kind::kValue) || m.length == 0 ||
+          m.run >= columns - e) {
+        goto done;
+      }
+      e += m.run;
+      if constexpr (kStore) row[e] = ValueAfter(acc, m);
+      position += m.total;
+      acc <<= m.total;
+      held -= m.total;
+      if (++e >= columns) goto done;
     }
-    if (m.kind != static_cast<std::uint8_t>(RunSizeSymbol::Kind::kValue) || m.length == 0 ||
-        m.run >= columns - e) {
-      break;
-    }
-    TakeValue<kStore>(m, row, e, position, acc, avail);
   }
-  window = {position, acc, avail};
+done:
+  window = {position, acc, held};
   column = e;
 }
 
@@ -172,6 +191,12 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
     e += span;
   }
 
+  // Two symbols follow one refill of the hot loop when every symbol of the table is at most
+  // 28 bits long, as in every photo's sections.
+  unsigned longestShort = 0;
+  for (const Meaning& m : first) longestShort = std::max<unsigned>(longestShort, m.total);
+  const bool pairs = 2 * longestShort <= 56;
+
   // The bits from the read position on are kept in a window that is loaded afresh from
   // memory (eight bytes at the read position) only when it may no longer hold a whole
   // symbol, its code word and extra bits: so most symbols cost one table lookup and a shift,
@@ -186,6 +211,7 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
   unsigned& avail = window.avail;
   const std::uint8_t* const buffer = stream.Data();
   const std::uint64_t windowEnd = stream.Capacity() >= 8 ? (stream.Capacity() - 8) * 8 : 0;
+  const std::uint64_t lastLoad = stream.Capacity() >= 8 ? stream.Capacity() - 8 : 0;
   // The longest symbol: a code word of m_longest <= 16 bits and a value of up to P <= 32 bits,
   // within the 57 bits a fresh load holds at least.
   const unsigned symbolBits = static_cast<unsigned>(m_longest + alphabet.Precision());
@@ -197,7 +223,11 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
     if constexpr (kStore) std::fill(row, row + columns, 0.0);
     std::uint32_t e = 0;
     while (e < columns) {
-      DecodeValueRun<kStore>(first.data(), buffer, windowEnd, window, row, e, columns);
+      if (pairs) {
+        DecodeValueRun<kStore, 2>(first.data(), buffer, lastLoad, window, row, e, columns);
+      } else {
+        DecodeValueRun<kStore, 1>(first.data(), buffer, lastLoad, window, row, e, columns);
+      }
       if (e >= columns) break;
       RunSizeSymbol s;
       if (position < windowEnd) {

@@ -361,7 +361,10 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{5, 3, {0, 0, 2, 2, 2, 2, 2, 2, 1, 1, 1, 1, 1, 1}},
         // 33 symbols in a complete code: runs of up to 9 zeros before a value, longer than
         // the walk's block of zeros, and rows shorter than it.
-        WalkCase{3, 10, {0, 0, 0, 0, 0, 31, 2}}));
+        WalkCase{3, 10, {0, 0, 0, 0, 0, 31, 2}},
+        // 27 symbols of values up to 24 bits: symbols longer than two fit in one refill of
+        // the walk's window.
+        WalkCase{24, 1, {0, 0, 0, 0, 8, 8, 8, 3}}));
 
 struct BadLists {
   const char* what;
