@@ -13,6 +13,7 @@
 #include "foundation/matrix_exception.h"
 #include "foundation/small_helpers.h"
 #include "pqz/pqz_header.h"
+#include "retrieval/greedy_matching.h"
 #include "retrieval/section_reader.h"
 
 namespace orvane {
@@ -221,60 +222,7 @@ ResultCode EdgeFeature::RowNorms(const Int16Rows& bases, Tarn::DoubleVector& nor
 }
 
 double EdgeFeature::GreedyBaseMatch(Tarn::Matrix<double>& m) const {
-  const std::uint32_t rows = m.Rows();
-  const std::uint32_t columns = m.Columns();
-  const std::uint32_t k = Limited(std::min(rows, columns), m_nMaxBases);
-  if (k == 0) return 0.0;
-  // The pick of step e is the first maximum of the block e..K-1 in row-major order. Each row
-  // keeps its own first maximum over the block's columns, so a pick compares K - e row
-  // maxima instead of (K - e)^2 values; a step changes only row h, column g and drops row and
-  // column e, so only rows whose maximum sat in column e or g are searched again. Rows are
-  // reached through pointers, so that "row h := row e" moves a pointer: row e's storage is
-  // never read again once it leaves the block.
-  std::vector<double*> row_of(k);
-  for (std::uint32_t r = 0; r < k; ++r) row_of[r] = m.Row(r);
-  std::vector<double> row_max(k);
-  std::vector<std::uint32_t> row_arg(k);
-  const auto search_row = [&](std::uint32_t r, std::uint32_t from) {
-    const double* row = row_of[r] + from;
-    const std::uint32_t arg = from + FirstMaximum(row, k - from);
-    row_max[r] = row_of[r][arg];
-    row_arg[r] = arg;
-  };
-  for (std::uint32_t r = 0; r < k; ++r) search_row(r, 0);
-  double num = 0.0;
-  double den = 0.0;
-  for (std::uint32_t e = 0; e < k; ++e) {
-    const std::uint32_t h = e + FirstMaximum(row_max.data() + e, k - e);
-    const double best = row_max[h];
-    const std::uint32_t g = row_arg[h];
-    const double weight = static_cast<double>(k - e);
-    num += weight * best;
-    den += weight;
-    const std::uint32_t from = e + 1;
-    if (from >= k) break;
-    // Moving row e into row h and column e into column g takes the picked pair out of the
-    // block while keeping the candidates that were at e: the next search starts at e + 1.
-    // Only the block's rows and columns are ever read again, so only they are moved.
-    if (h != e) row_of[h] = row_of[e];
-    // One pass down the block's rows moves column e into column g and brings each row's
-    // maximum up to date; a row's search reads only that row, already moved.
-    for (std::uint32_t r = from; r < k; ++r) {
-      double* row = row_of[r];
-      const double v = row[e];
-      row[g] = v;  // a no-op when g == e, where column e leaves the block anyway
-      if (r == h || row_arg[r] == e || row_arg[r] == g) {
-        search_row(r, from);
-        continue;
-      }
-      // Only the value in column g changed in this row (g > e here, as row_arg[r] != g).
-      if (v > row_max[r] || (v == row_max[r] && g < row_arg[r])) {
-        row_max[r] = v;
-        row_arg[r] = g;
-      }
-    }
-  }
-  return num / den;
+  return GreedyMatch(m, Limited(std::min(m.Rows(), m.Columns()), m_nMaxBases));
 }
 
 }  // namespace orvane

@@ -1,6 +1,8 @@
 #include "retrieval/edge_feature.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -111,6 +113,35 @@ TEST(GreedyBaseMatch, MatchesThePlainSearchOfTheWholeBlock) {
     const double expected = PlainGreedyMatch(plain, k);
     ASSERT_EQ(EdgeFeature(limit).GreedyBaseMatch(m), expected) << "trial " << trial;
   }
+}
+
+// Signed zeros compare equal and infinities are values like others: the first in order wins.
+TEST(GreedyBaseMatch, SignedZerosAndInfinitiesTieAsInThePlainSearch) {
+  const double values[] = {-0.0, 0.0, 0.25, 1.0, std::numeric_limits<double>::infinity()};
+  std::mt19937 rng(5);
+  for (int trial = 0; trial < 200; ++trial) {
+    const std::uint32_t rows = 1 + rng() % 30, columns = 1 + rng() % 30;
+    Tarn::Matrix<double> m(rows, columns);
+    for (std::uint32_t i = 0; i < m.Count(); ++i) m.Data()[i] = values[rng() % (trial % 2 ? 5 : 2)];
+    Tarn::Matrix<double> plain = m;
+    const double expected = PlainGreedyMatch(plain, std::min(rows, columns));
+    const double got = EdgeFeature(0).GreedyBaseMatch(m);
+    ASSERT_EQ(std::signbit(got), std::signbit(expected)) << "trial " << trial;
+    ASSERT_EQ(got, expected) << "trial " << trial;
+  }
+}
+
+// A NaN that is never the largest of its row leaves the pairing as it would be without it.
+TEST(GreedyBaseMatch, ANaNThatIsNeverPickedChangesNothing) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  Tarn::Matrix<double> m = Make(3, 3,
+                                {0.9, nan, 0.1,  //
+                                 0.3, 0.4, 0.2,  //
+                                 0.5, 0.6, 0.7});
+  Tarn::Matrix<double> plain = m;
+  const double expected = PlainGreedyMatch(plain, 3);
+  EXPECT_EQ(EdgeFeature().GreedyBaseMatch(m), expected);
+  EXPECT_DOUBLE_EQ(expected, (3 * 0.9 + 2 * 0.7 + 1 * 0.4) / 6);
 }
 
 TEST(GreedyBaseMatch, NothingToMatchGivesZero) {

@@ -1,0 +1,207 @@
+// The greedy pairing, kept without moving columns. A picked column only leaves the block and
+// the column at e only changes place, so each row keeps the largest value over its live
+// columns, the column that holds it first in the block's order, and whether another live
+// column holds it too. A step then marks the picked column dead (NaN) in the rows that remain
+// and searches again only the rows whose maximum was in it, or was tied and sat at e. The
+// block's order of the columns is kept as a map, and values never move.
+//
+// A block that holds a NaN goes the way of the definition instead, one column move and one
+// search per changed row at a time: there a NaN in front of a row is its first maximum.
+#include "retrieval/greedy_matching.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include <immintrin.h>
+
+#include "foundation/first_maximum.h"
+
+namespace orvane {
+namespace {
+
+constexpr double kDead = std::numeric_limits<double>::quiet_NaN();
+
+// A row's largest live value, the physical column of its first holder in the block's order
+// and whether another live column holds it as well.
+struct Peak {
+  double value;
+  std::uint32_t column;
+  bool tied;
+};
+
+// Where the value `most` first sits in the block's order among the columns < k, and whether
+// it sits in more than one: `holders` lists candidates by their bits (bit b is column base +
+// b), of which only those equal to `most` count.
+inline void TakeHolders(unsigned holders, std::uint32_t base, const std::uint32_t* position,
+                        Peak& peak, bool& found) {
+  while (holders != 0) {
+    const std::uint32_t c = base + static_cast<std::uint32_t>(__builtin_ctz(holders));
+    holders &= holders - 1;
+    if (!found) {
+      peak.column = c;
+      found = true;
+    } else {
+      peak.tied = true;
+      if (position[c] < position[peak.column]) peak.column = c;
+    }
+  }
+}
+
+Peak PeakPortable(const double* row, std::uint32_t k, const std::uint32_t* position, bool& nan) {
+  double most = -std::numeric_limits<double>::infinity();
+  for (std::uint32_t c = 0; c < k; ++c) {
+    nan |= row[c] != row[c];
+    most = row[c] > most ? row[c] : most;
+  }
+  Peak peak{most, 0, false};
+  bool found = false;
+  for (std::uint32_t c = 0; c < k; ++c) {
+    if (row[c] == most) TakeHolders(1u, c, position, peak, found);
+  }
+  return peak;
+}
+
+// The same, four columns a step: maxpd keeps its second operand when the first is NaN, so
+// dead columns never count.
+__attribute__((target("avx2"))) Peak PeakAvx2(const double* row, std::uint32_t k,
+                                              const std::uint32_t* position, bool& nan) {
+  __m256d best0 = _mm256_set1_pd(-std::numeric_limits<double>::infinity()), best1 = best0;
+  __m256d unordered = _mm256_setzero_pd();
+  std::uint32_t c = 0;
+  for (; c + 8 <= k; c += 8) {
+    const __m256d x0 = _mm256_loadu_pd(row + c), x1 = _mm256_loadu_pd(row + c + 4);
+    best0 = _mm256_max_pd(x0, best0);
+    best1 = _mm256_max_pd(x1, best1);
+    unordered = _mm256_or_pd(unordered, _mm256_cmp_pd(x0, x1, _CMP_UNORD_Q));
+  }
+  alignas(32) double lanes[4];
+  _mm256_store_pd(lanes, _mm256_max_pd(best0, best1));
+  double most = lanes[0];
+  for (const double lane : lanes) most = lane > most ? lane : most;
+  nan |= _mm256_movemask_pd(unordered) != 0;
+  for (std::uint32_t t = c; t < k; ++t) {
+    nan |= row[t] != row[t];
+    most = row[t] > most ? row[t] : most;
+  }
+  Peak peak{most, 0, false};
+  bool found = false;
+  const __m256d wanted = _mm256_set1_pd(most);
+  for (c = 0; c + 4 <= k; c += 4) {
+    const unsigned holders = static_cast<unsigned>(
+        _mm256_movemask_pd(_mm256_cmp_pd(_mm256_loadu_pd(row + c), wanted, _CMP_EQ_OQ)));
+    if (holders != 0) TakeHolders(holders, c, position, peak, found);
+  }
+  for (; c < k; ++c) {
+    if (row[c] == most) TakeHolders(1u, c, position, peak, found);
+  }
+  return peak;
+}
+
+Peak PeakOf(const double* row, std::uint32_t k, const std::uint32_t* position, bool& nan) {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2 ? PeakAvx2(row, k, position, nan) : PeakPortable(row, k, position, nan);
+}
+
+// The pairing as defined, for blocks that hold a NaN: rows move by pointer, column e is moved
+// into column g in every row that remains, and a row is searched again when its maximum was
+// in column e or g.
+double MatchByMoves(Tarn::Matrix<double>& m, std::uint32_t k) {
+  std::vector<double*> row_of(k);
+  for (std::uint32_t r = 0; r < k; ++r) row_of[r] = m.Row(r);
+  std::vector<double> row_max(k);
+  std::vector<std::uint32_t> row_arg(k);
+  const auto search_row = [&](std::uint32_t r, std::uint32_t from) {
+    const double* row = row_of[r] + from;
+    const std::uint32_t arg = from + FirstMaximum(row, k - from);
+    row_max[r] = row_of[r][arg];
+    row_arg[r] = arg;
+  };
+  for (std::uint32_t r = 0; r < k; ++r) search_row(r, 0);
+  double num = 0.0;
+  double den = 0.0;
+  for (std::uint32_t e = 0; e < k; ++e) {
+    const std::uint32_t h = e + FirstMaximum(row_max.data() + e, k - e);
+    const double best = row_max[h];
+    const std::uint32_t g = row_arg[h];
+    const double weight = static_cast<double>(k - e);
+    num += weight * best;
+    den += weight;
+    const std::uint32_t from = e + 1;
+    if (from >= k) break;
+    if (h != e) row_of[h] = row_of[e];
+    for (std::uint32_t r = from; r < k; ++r) {
+      double* row = row_of[r];
+      const double v = row[e];
+      row[g] = v;  // a no-op when g == e, where column e leaves the block anyway
+      if (r == h || row_arg[r] == e || row_arg[r] == g) {
+        search_row(r, from);
+        continue;
+      }
+      // Only the value in column g changed in this row (g > e here, as row_arg[r] != g).
+      if (v > row_max[r] || (v == row_max[r] && g < row_arg[r])) {
+        row_max[r] = v;
+        row_arg[r] = g;
+      }
+    }
+  }
+  return num / den;
+}
+
+}  // namespace
+
+double GreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k) {
+  if (k == 0) return 0.0;
+  std::vector<double*> row_of(k);
+  std::vector<double> row_max(k);
+  std::vector<std::uint32_t> row_column(k);  // physical column of the first maximum
+  std::vector<std::uint8_t> row_tied(k);
+  // The physical column at each place of the block's order, and the place of each column.
+  std::vector<std::uint32_t> column_at(k), position(k);
+  for (std::uint32_t c = 0; c < k; ++c) column_at[c] = position[c] = c;
+  bool nan = false;
+  const auto search_row = [&](std::uint32_t r) {
+    const Peak peak = PeakOf(row_of[r], k, position.data(), nan);
+    row_max[r] = peak.value;
+    row_column[r] = peak.column;
+    row_tied[r] = peak.tied;
+  };
+  for (std::uint32_t r = 0; r < k; ++r) {
+    row_of[r] = m.Row(r);
+    search_row(r);
+  }
+  if (nan) return MatchByMoves(m, k);  // nothing has changed yet
+  double num = 0.0;
+  double den = 0.0;
+  for (std::uint32_t e = 0; e < k; ++e) {
+    const std::uint32_t h = e + FirstMaximum(row_max.data() + e, k - e);
+    const double best = row_max[h];
+    const std::uint32_t picked = row_column[h];
+    const std::uint32_t g = position[picked];
+    const double weight = static_cast<double>(k - e);
+    num += weight * best;
+    den += weight;
+    const std::uint32_t from = e + 1;
+    if (from >= k) break;
+    // Row e moves to h with what is known of it; the picked row leaves.
+    if (h != e) {
+      row_of[h] = row_of[e];
+      row_max[h] = row_max[e];
+      row_column[h] = row_column[e];
+      row_tied[h] = row_tied[e];
+    }
+    // The column at e takes g's place in the block's order; the picked column leaves.
+    const std::uint32_t moved = column_at[e];
+    column_at[g] = moved;
+    position[moved] = g;
+    for (std::uint32_t r = from; r < k; ++r) {
+      row_of[r][picked] = kDead;
+      // A maximum in the picked column is gone. One that sat at e now sits at g, the first
+      // of its holders still unless another column holds it too.
+      if (row_column[r] == picked || (row_column[r] == moved && row_tied[r] != 0)) search_row(r);
+    }
+  }
+  return num / den;
+}
+
+}  // namespace orvane
