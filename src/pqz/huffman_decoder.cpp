@@ -133,8 +133,9 @@ inline std::uint64_t BytesAt(const std::uint8_t* buffer, std::uint64_t at) {
 // wait for the symbols in between. kPerRefill symbols of at most 56 / kPerRefill bits each
 // follow one refill.
 template <bool kStore, int kPerRefill>
-void DecodeValueRun(const Meaning* first, const std::uint8_t* buffer, std::uint64_t lastLoad,
-                    BitWindow& window, double* row, std::uint32_t& column, std::uint32_t columns) {
+void DecodeValueRun(const Meaning* first, const std::uint8_t* totals, const std::uint8_t* buffer,
+                    std::uint64_t lastLoad, BitWindow& window, double* row, std::uint32_t& column,
+                    std::uint32_t columns) {
   std::uint64_t position = window.position;
   std::uint32_t e = column;
   std::uint64_t next = (position >> 3) + 7;
@@ -146,16 +147,18 @@ void DecodeValueRun(const Meaning* first, const std::uint8_t* buffer, std::uint6
     next += (63 - held) >> 3;
     held |= 56;
     for (int i = 0; i < kPerRefill; ++i) {
-      const Meaning m = first[acc >> (64 - HuffmanDecoder::kLookupBits)];
+      const std::uint64_t index = acc >> (64 - HuffmanDecoder::kLookupBits);
+      const unsigned total = totals[index];
+      const Meaning m = first[index];
       if (m.kind != static_cast<std::uint8_t>(RunSizeSymbol::Kind::kValue) || m.length == 0 ||
           m.run >= columns - e) {
         goto done;
       }
       e += m.run;
       if constexpr (kStore) row[e] = ValueAfter(acc, m);
-      position += m.total;
-      acc <<= m.total;
-      held -= m.total;
+      position += total;
+      acc <<= total;
+      held -= total;
       if (++e >= columns) goto done;
     }
   }
@@ -195,6 +198,10 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
   // 28 bits long, as in every photo's sections.
   unsigned longestShort = 0;
   for (const Meaning& m : first) longestShort = std::max<unsigned>(longestShort, m.total);
+  // The entries' totals once more in a table of bytes: the next symbol waits only on this
+  // load, addressed by the index itself, and the rest of the entry is read beside it.
+  std::vector<std::uint8_t> totals(first.size());
+  for (std::size_t e = 0; e < first.size(); ++e) totals[e] = first[e].total;
   const bool pairs = 2 * longestShort <= 56;
 
   // The bits from the read position on are kept in a window that is loaded afresh from
@@ -224,9 +231,11 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
     std::uint32_t e = 0;
     while (e < columns) {
       if (pairs) {
-        DecodeValueRun<kStore, 2>(first.data(), buffer, lastLoad, window, row, e, columns);
+        DecodeValueRun<kStore, 2>(first.data(), totals.data(), buffer, lastLoad, window, row, e,
+                                  columns);
       } else {
-        DecodeValueRun<kStore, 1>(first.data(), buffer, lastLoad, window, row, e, columns);
+        DecodeValueRun<kStore, 1>(first.data(), totals.data(), buffer, lastLoad, window, row, e,
+                                  columns);
       }
       if (e >= columns) break;
       RunSizeSymbol s;
