@@ -70,8 +70,8 @@ struct Meaning {
   std::uint32_t run = 0;
   std::uint8_t length = 0;  // code word bits; 0 when the entry needs the long walk
   std::uint8_t total = 0;   // code word and extra bits
-  std::uint8_t size = 0;
-  std::uint8_t kind = 0;  // a RunSizeSymbol::Kind
+  std::uint8_t drop = 64;   // 64 - k for a value of k extra bits
+  std::uint8_t kind = 0;    // a RunSizeSymbol::Kind
 };
 static_assert(sizeof(Meaning) == 8);
 
@@ -90,13 +90,15 @@ inline std::uint64_t WindowAt(const std::uint8_t* buffer, std::uint64_t bit) {
   return __builtin_bswap64(w) << (bit & 7);
 }
 
-// The value of a value symbol whose code word is at the top of `acc`, its extra bits after
-// it: ExtendValue without a branch on the sign (patterns whose top bit is clear stand for
-// v - 2^k + 1).
+// The value of a value symbol whose code word is at the top of `acc`, its k extra bits after
+// it: ExtendValue without a branch on the sign (patterns v whose top bit is clear stand for
+// v - (2^k - 1)).
 inline double ValueAfter(std::uint64_t acc, const Meaning& m) {
-  const std::int64_t v = static_cast<std::int64_t>((acc << m.length) >> (64 - m.size));
-  const std::int64_t clear = ((v >> (m.size - 1)) & 1) - 1;  // -1 when the top bit is 0
-  return static_cast<double>(v + (clear & (1 - (std::int64_t{1} << m.size))));
+  const std::uint64_t bits = acc << m.length;  // the extra bits on top
+  const std::uint64_t v = bits >> m.drop;
+  const std::uint64_t positive = static_cast<std::uint64_t>(static_cast<std::int64_t>(bits) >> 63);
+  const std::uint64_t low = ~std::uint64_t{0} >> m.drop;  // 2^k - 1
+  return static_cast<double>(static_cast<std::int64_t>(v - (~positive & low)));
 }
 
 // Writes the value of a value symbol at the top of `acc` to the row (already zero) after its
@@ -187,7 +189,8 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
     const int extra = s.kind == Kind::kValue ? s.size : 0;
     const Meaning meaning = {s.run, static_cast<std::uint8_t>(length),
                              static_cast<std::uint8_t>(length + static_cast<std::uint32_t>(extra)),
-                             static_cast<std::uint8_t>(extra), static_cast<std::uint8_t>(s.kind)};
+                             static_cast<std::uint8_t>(64 - extra),
+                             static_cast<std::uint8_t>(s.kind)};
     const std::size_t span = std::size_t{1} << (kLookupBits - length);
     std::fill(first.begin() + static_cast<std::ptrdiff_t>(e),
               first.begin() + static_cast<std::ptrdiff_t>(e + span), meaning);
@@ -254,7 +257,7 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
                 m_huffval[static_cast<std::size_t>(m_valPtr[l] + word - m_minCode[l])]);
             const int extra = found.kind == Kind::kValue ? found.size : 0;
             m = {found.run, static_cast<std::uint8_t>(l), static_cast<std::uint8_t>(l + extra),
-                 static_cast<std::uint8_t>(extra), static_cast<std::uint8_t>(found.kind)};
+                 static_cast<std::uint8_t>(64 - extra), static_cast<std::uint8_t>(found.kind)};
             break;
           }
           if (m.length == 0) return kReadFailed;
