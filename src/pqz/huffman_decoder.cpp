@@ -138,14 +138,18 @@ template <bool kStore, int kPerRefill>
 void DecodeValueRun(const Meaning* first, const std::uint8_t* totals, const std::uint8_t* buffer,
                     std::uint64_t lastLoad, BitWindow& window, double* row, std::uint32_t& column,
                     std::uint32_t columns) {
-  std::uint64_t position = window.position;
-  std::uint32_t e = column;
-  std::uint64_t next = (position >> 3) + 7;
-  if (e >= columns || next > lastLoad) return;
-  std::uint64_t acc = WindowAt(buffer, position);
-  unsigned held = 56 - static_cast<unsigned>(position & 7);
-  while (next <= lastLoad) {
-    acc |= BytesAt(buffer, next) >> held;  // held < 64
+  const std::uint64_t start = window.position;
+  if (column >= columns || (start >> 3) + 7 > lastLoad) return;
+  // Few values live through the loop, so that all stay in registers: the read position is
+  // next x 8 - held, and the column columns - room.
+  const std::uint8_t* next = buffer + (start >> 3) + 7;
+  const std::uint8_t* const last = buffer + lastLoad;
+  std::uint64_t acc = WindowAt(buffer, start);
+  unsigned held = 56 - static_cast<unsigned>(start & 7);
+  std::uint32_t room = columns - column;
+  double* out = kStore ? row + column : nullptr;
+  while (next <= last) {
+    acc |= BytesAt(next, 0) >> held;  // held < 64
     next += (63 - held) >> 3;
     held |= 56;
     for (int i = 0; i < kPerRefill; ++i) {
@@ -153,20 +157,22 @@ void DecodeValueRun(const Meaning* first, const std::uint8_t* totals, const std:
       const unsigned total = totals[index];
       const Meaning m = first[index];
       if (m.kind != static_cast<std::uint8_t>(RunSizeSymbol::Kind::kValue) || m.length == 0 ||
-          m.run >= columns - e) {
+          m.run >= room) {
         goto done;
       }
-      e += m.run;
-      if constexpr (kStore) row[e] = ValueAfter(acc, m);
-      position += total;
+      if constexpr (kStore) {
+        out += m.run;
+        *out++ = ValueAfter(acc, m);
+      }
+      room -= m.run + 1;
       acc <<= total;
       held -= total;
-      if (++e >= columns) goto done;
+      if (room == 0) goto done;
     }
   }
 done:
-  window = {position, acc, held};
-  column = e;
+  window = {static_cast<std::uint64_t>(next - buffer) * 8 - held, acc, held};
+  column = columns - room;
 }
 
 }  // namespace
