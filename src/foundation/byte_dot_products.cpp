@@ -139,7 +139,10 @@ void ByteDotProducts(const Int16Rows& a, std::uint32_t m, const Int16Rows& b, st
   thread_local std::vector<std::int32_t> sums;
   // Right rows: quad q of row j at (q x width + j) x 4, offset by 128; the columns past n
   // hold zeros (128) and are never stored.
-  right.assign(quads * quadStride, 128);
+  right.resize(quads * quadStride);
+  for (std::uint32_t q = 0; q < quads && width > n; ++q) {
+    std::fill_n(right.data() + q * quadStride + std::size_t{n} * 4, (width - n) * 4, 128);
+  }
   for (std::uint32_t j = 0; j < n; ++j) {
     PackRight(b.Row(j), quads, right.data() + std::size_t{j} * 4, quadStride);
   }

@@ -18,6 +18,8 @@ using Int16Convert = bool (*)(const double* from, std::uint32_t length, std::int
 
 Int16Convert PortableInt16Convert();
 Int16Convert Avx2Int16Convert();
+/// Needs AVX-512 F.
+Int16Convert Avx512Int16Convert();
 
 Int16Tile3x4 PortableInt16Tile();
 Int16Tile3x4 Avx2Int16Tile();

@@ -8,12 +8,16 @@
 namespace orvane {
 
 bool Int16Rows::Assign(const double* data, std::uint32_t rows, std::uint32_t length) {
-  Clear();
+  m_rows = m_length = m_stride = 0;
+  m_largest = 0;
   const std::uint32_t stride = (length + kStrideMultiple - 1) / kStrideMultiple * kStrideMultiple;
+  // Every value is written below; storage of the same size is kept as it is.
   m_values.resize(static_cast<std::size_t>(rows) * stride);
-  const detail::Int16Convert convert = BestInt16DotPath() == Int16DotPath::kPortable
-                                           ? detail::PortableInt16Convert()
-                                           : detail::Avx2Int16Convert();
+  const Int16DotPath best = BestInt16DotPath();
+  const detail::Int16Convert convert = best == Int16DotPath::kAvx512 ? detail::Avx512Int16Convert()
+                                       : best == Int16DotPath::kAvx2
+                                           ? detail::Avx2Int16Convert()
+                                           : detail::PortableInt16Convert();
   std::int32_t largest = 0;
   for (std::uint32_t r = 0; r < rows; ++r) {
     std::int16_t* to = m_values.data() + static_cast<std::size_t>(r) * stride;

@@ -18,7 +18,9 @@ namespace orvane {
 class Int16Rows {
  public:
   /// Takes `rows` rows of `length` values from a row-major double matrix. false, leaving
-  /// nothing, when a value is not an integer, is too large, or the bound above fails.
+  /// nothing, when a value is not an integer, is too large, or the bound above fails. Keeps
+  /// its storage from one call to the next, so that an object reused for rows of one shape
+  /// allocates once.
   bool Assign(const double* data, std::uint32_t rows, std::uint32_t length);
 
   void Clear();

@@ -59,7 +59,20 @@ ResultCode CAverage::Predict() {
 }
 
 ResultCode CAverage::Unpredict() {
-  for (std::uint32_t r = 0; r < Rows(); ++r) {
+  std::uint32_t r = 0;
+  // Three rows at a time, so that three chains of additions run side by side; each row's
+  // additions are the same and in the same order either way.
+  for (; r + 3 <= Rows(); r += 3) {
+    double* a = Row(r);
+    double* b = Row(r + 1);
+    double* c = Row(r + 2);
+    for (std::uint32_t j = 1; j < Columns(); ++j) {
+      a[j] += a[j - 1];
+      b[j] += b[j - 1];
+      c[j] += c[j - 1];
+    }
+  }
+  for (; r < Rows(); ++r) {
     double* v = Row(r);
     for (std::uint32_t j = 1; j < Columns(); ++j) v[j] += v[j - 1];
   }

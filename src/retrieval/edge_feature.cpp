@@ -109,8 +109,9 @@ double EdgeFeature::Similarity(const std::string& path) const {
   Tarn::DoubleVector norms;
   Tarn::Matrix<double> correlation;
   if (!m_query16.IsEmpty()) {
-    // Bases of small integers, as every encoder writes them: exact integer dot products.
-    Int16Rows target;
+    // Bases of small integers, as every encoder writes them: exact integer dot products. The
+    // rows are kept from one target to the next on each thread: one allocation per search.
+    thread_local Int16Rows target;
     try {
       if (!bases.IsEmpty() && target.Assign(bases.Data(), bases.Rows(), bases.Columns()) &&
           target.Length() == m_query16.Length()) {
@@ -185,7 +186,7 @@ ResultCode EdgeFeature::BaseCorrelation(const Int16Rows& query,
   }
   const std::uint32_t nq = Limited(query.Rows(), limit);
   const std::uint32_t nt = Limited(target.Rows(), limit);
-  std::vector<std::int32_t> dots;
+  thread_local std::vector<std::int32_t> dots;  // every value is written below
   try {
     out.Resize(nq, nt);
     dots.resize(static_cast<std::size_t>(nq) * nt);

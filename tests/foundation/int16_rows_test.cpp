@@ -59,6 +59,9 @@ TEST(Int16Rows, BothConversionsRefuseABadValueAnywhereInARow) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   std::vector<detail::Int16Convert> converts = {detail::PortableInt16Convert()};
   if (Int16DotPathAvailable(Int16DotPath::kAvx2)) converts.push_back(detail::Avx2Int16Convert());
+  if (Int16DotPathAvailable(Int16DotPath::kAvx512)) {
+    converts.push_back(detail::Avx512Int16Convert());
+  }
   for (const detail::Int16Convert convert : converts) {
     std::vector<double> row = RandomIntegers(21, 32767, 7);
     std::vector<std::int16_t> out(21);
@@ -71,7 +74,8 @@ TEST(Int16Rows, BothConversionsRefuseABadValueAnywhereInARow) {
     EXPECT_EQ(largest, expected);
     // In the vector steps (0, 9) and in the scalar tail (17, 20).
     for (const std::size_t at : {0u, 9u, 17u, 20u}) {
-      for (const double bad : {nan, 2.5, -32768.0, 1e10}) {
+      for (const double bad : {nan, 2.5, -0.5, -32768.0, 32768.0, -2147483648.0, 1e10,
+                               std::numeric_limits<double>::infinity()}) {
         std::vector<double> broken = row;
         broken[at] = bad;
         EXPECT_FALSE(convert(broken.data(), 21, out.data(), largest)) << at << " " << bad;
