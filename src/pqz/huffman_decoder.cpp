@@ -65,13 +65,17 @@ ResultCode HuffmanDecoder::DecodeLong(BitStream& stream, std::uint64_t window,
 
 namespace {
 
+// The run of every entry that is not a value symbol: more than any row has room for, so
+// that one comparison stops the hot loop at EOB, ZRL, reserved symbols and long code words.
+constexpr std::uint32_t kNotAValue = UINT32_MAX;
+
 // What one first-level entry stands for, ready for the row walk.
 struct Meaning {
-  std::uint32_t run = 0;
-  std::uint8_t length = 0;  // code word bits; 0 when the entry needs the long walk
-  std::uint8_t total = 0;   // code word and extra bits
-  std::uint8_t drop = 64;   // 64 - k for a value of k extra bits
-  std::uint8_t kind = 0;    // a RunSizeSymbol::Kind
+  std::uint32_t run = kNotAValue;  // zeros before the value of a value symbol
+  std::uint8_t length = 0;         // code word bits; 0 when the entry needs the long walk
+  std::uint8_t total = 0;          // code word and extra bits
+  std::uint8_t drop = 64;          // 64 - k for a value of k extra bits
+  std::uint8_t kind = 0;           // a RunSizeSymbol::Kind
 };
 static_assert(sizeof(Meaning) == 8);
 
@@ -156,10 +160,7 @@ void DecodeValueRun(const Meaning* first, const std::uint8_t* totals, const std:
       const std::uint64_t index = acc >> (64 - HuffmanDecoder::kLookupBits);
       const unsigned total = totals[index];
       const Meaning m = first[index];
-      if (m.kind != static_cast<std::uint8_t>(RunSizeSymbol::Kind::kValue) || m.length == 0 ||
-          m.run >= room) {
-        goto done;
-      }
+      if (m.run >= room) goto done;  // also every symbol but a value
       if constexpr (kStore) {
         out += m.run;
         *out++ = ValueAfter(acc, m);
@@ -193,10 +194,10 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
     // A code word of `length` bits owns the aligned run of entries it starts.
     const RunSizeSymbol s = alphabet.Interpret(m_lookup[e] >> kSymbolShift);
     const int extra = s.kind == Kind::kValue ? s.size : 0;
-    const Meaning meaning = {s.run, static_cast<std::uint8_t>(length),
-                             static_cast<std::uint8_t>(length + static_cast<std::uint32_t>(extra)),
-                             static_cast<std::uint8_t>(64 - extra),
-                             static_cast<std::uint8_t>(s.kind)};
+    const Meaning meaning = {
+        s.kind == Kind::kValue ? s.run : kNotAValue, static_cast<std::uint8_t>(length),
+        static_cast<std::uint8_t>(length + static_cast<std::uint32_t>(extra)),
+        static_cast<std::uint8_t>(64 - extra), static_cast<std::uint8_t>(s.kind)};
     const std::size_t span = std::size_t{1} << (kLookupBits - length);
     std::fill(first.begin() + static_cast<std::ptrdiff_t>(e),
               first.begin() + static_cast<std::ptrdiff_t>(e + span), meaning);
@@ -262,8 +263,9 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
             const RunSizeSymbol found = alphabet.Interpret(
                 m_huffval[static_cast<std::size_t>(m_valPtr[l] + word - m_minCode[l])]);
             const int extra = found.kind == Kind::kValue ? found.size : 0;
-            m = {found.run, static_cast<std::uint8_t>(l), static_cast<std::uint8_t>(l + extra),
-                 static_cast<std::uint8_t>(64 - extra), static_cast<std::uint8_t>(found.kind)};
+            m = {found.kind == Kind::kValue ? found.run : kNotAValue, static_cast<std::uint8_t>(l),
+                 static_cast<std::uint8_t>(l + extra), static_cast<std::uint8_t>(64 - extra),
+                 static_cast<std::uint8_t>(found.kind)};
             break;
           }
           if (m.length == 0) return kReadFailed;
@@ -279,7 +281,7 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
         acc <<= m.length;
         avail -= m.length;
         s.kind = kind;
-        s.run = m.run;
+        s.run = kind == Kind::kZeroRun ? alphabet.MaxZeroRun() : 0;
       } else {
         std::uint32_t symbol;
         stream.Seek(position);
