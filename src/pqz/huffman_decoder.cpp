@@ -185,6 +185,10 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
   // The meaning of every first-level entry. The entries of one code word are consecutive,
   // so each code word is interpreted once.
   std::vector<Meaning> first(m_lookup.size());
+  // The entries' totals once more in a table of bytes: the next symbol waits only on this
+  // load, addressed by the index itself, and the rest of the entry is read beside it.
+  std::vector<std::uint8_t> totals(m_lookup.size(), 0);
+  unsigned longestShort = 0;
   for (std::size_t e = 0; e < m_lookup.size();) {
     const std::uint32_t length = m_lookup[e] & kLengthMask;
     if (length == 0) {
@@ -201,17 +205,12 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
     const std::size_t span = std::size_t{1} << (kLookupBits - length);
     std::fill(first.begin() + static_cast<std::ptrdiff_t>(e),
               first.begin() + static_cast<std::ptrdiff_t>(e + span), meaning);
+    std::fill_n(totals.begin() + static_cast<std::ptrdiff_t>(e), span, meaning.total);
+    longestShort = std::max<unsigned>(longestShort, meaning.total);
     e += span;
   }
-
   // Two symbols follow one refill of the hot loop when every symbol of the table is at most
   // 28 bits long, as in every photo's sections.
-  unsigned longestShort = 0;
-  for (const Meaning& m : first) longestShort = std::max<unsigned>(longestShort, m.total);
-  // The entries' totals once more in a table of bytes: the next symbol waits only on this
-  // load, addressed by the index itself, and the rest of the entry is read beside it.
-  std::vector<std::uint8_t> totals(first.size());
-  for (std::size_t e = 0; e < first.size(); ++e) totals[e] = first[e].total;
   const bool pairs = 2 * longestShort <= 56;
 
   // The bits from the read position on are kept in a window that is loaded afresh from
