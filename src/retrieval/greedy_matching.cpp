@@ -103,6 +103,23 @@ Peak PeakOf(const double* row, std::uint32_t k, const std::uint32_t* position, b
   return avx2 ? PeakAvx2(row, k, position, nan) : PeakPortable(row, k, position, nan);
 }
 
+// The picks' mean, step e weighing k - e.
+class WeightedPicks {
+ public:
+  explicit WeightedPicks(std::uint32_t k) : m_k(k) {}
+  void Add(std::uint32_t e, double best) {
+    const double weight = static_cast<double>(m_k - e);
+    m_num += weight * best;
+    m_den += weight;
+  }
+  double Mean() const { return m_num / m_den; }
+
+ private:
+  std::uint32_t m_k;
+  double m_num = 0.0;
+  double m_den = 0.0;
+};
+
 // The pairing as defined, for blocks that hold a NaN: rows move by pointer, column e is moved
 // into column g in every row that remains, and a row is searched again when its maximum was
 // in column e or g.
@@ -118,15 +135,11 @@ double MatchByMoves(Tarn::Matrix<double>& m, std::uint32_t k) {
     row_arg[r] = arg;
   };
   for (std::uint32_t r = 0; r < k; ++r) search_row(r, 0);
-  double num = 0.0;
-  double den = 0.0;
+  WeightedPicks picks(k);
   for (std::uint32_t e = 0; e < k; ++e) {
     const std::uint32_t h = e + FirstMaximum(row_max.data() + e, k - e);
-    const double best = row_max[h];
     const std::uint32_t g = row_arg[h];
-    const double weight = static_cast<double>(k - e);
-    num += weight * best;
-    den += weight;
+    picks.Add(e, row_max[h]);
     const std::uint32_t from = e + 1;
     if (from >= k) break;
     if (h != e) row_of[h] = row_of[e];
@@ -145,7 +158,7 @@ double MatchByMoves(Tarn::Matrix<double>& m, std::uint32_t k) {
       }
     }
   }
-  return num / den;
+  return picks.Mean();
 }
 
 }  // namespace
@@ -171,16 +184,12 @@ double GreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k) {
     search_row(r);
   }
   if (nan) return MatchByMoves(m, k);  // nothing has changed yet
-  double num = 0.0;
-  double den = 0.0;
+  WeightedPicks picks(k);
   for (std::uint32_t e = 0; e < k; ++e) {
     const std::uint32_t h = e + FirstMaximum(row_max.data() + e, k - e);
-    const double best = row_max[h];
     const std::uint32_t picked = row_column[h];
     const std::uint32_t g = position[picked];
-    const double weight = static_cast<double>(k - e);
-    num += weight * best;
-    den += weight;
+    picks.Add(e, row_max[h]);
     const std::uint32_t from = e + 1;
     if (from >= k) break;
     // Row e moves to h with what is known of it; the picked row leaves.
@@ -201,7 +210,7 @@ double GreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k) {
       if (row_column[r] == picked || (row_column[r] == moved && row_tied[r] != 0)) search_row(r);
     }
   }
-  return num / den;
+  return picks.Mean();
 }
 
 }  // namespace orvane
