@@ -41,6 +41,16 @@ bool PortableConvert(const double* from, std::uint32_t length, std::int16_t* to,
   return true;
 }
 
+// Raises `largest` to the vector steps' largest magnitudes, one a lane; false when one passes
+// 32767.
+bool TakeLargest(const std::uint32_t* lanes, int count, std::int32_t& largest) {
+  for (int l = 0; l < count; ++l) {
+    if (lanes[l] > 32767) return false;
+    largest = std::max(largest, static_cast<std::int32_t>(lanes[l]));
+  }
+  return true;
+}
+
 // Eight values a step. A value is taken when it converts to a 32-bit integer and back to
 // itself (so not NaN, a fraction or out of range, whose conversion gives the integer
 // indefinite -2^31) and the integer's magnitude, taken unsigned so that -2^31 counts as 2^31,
@@ -61,11 +71,7 @@ __attribute__((target("avx2"))) bool Avx2Convert(const double* from, std::uint32
   if (_mm256_movemask_pd(changed) != 0) return false;
   alignas(16) std::uint32_t lanes[4];
   _mm_store_si128(reinterpret_cast<__m128i*>(lanes), most);
-  for (const std::uint32_t lane : lanes) {
-    if (lane > 32767) return false;
-    largest = std::max(largest, static_cast<std::int32_t>(lane));
-  }
-  return PortableConvert(from + k, length - k, to + k, largest);
+  return TakeLargest(lanes, 4, largest) && PortableConvert(from + k, length - k, to + k, largest);
 }
 
 // The same with whole AVX-512 registers of eight doubles. GCC 12 reports the undefined source
@@ -90,11 +96,7 @@ __attribute__((target("avx512f,avx2"))) bool Avx512Convert(const double* from, s
   if (changed != 0) return false;
   alignas(32) std::uint32_t lanes[8];
   _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), most);
-  for (const std::uint32_t lane : lanes) {
-    if (lane > 32767) return false;
-    largest = std::max(largest, static_cast<std::int32_t>(lane));
-  }
-  return PortableConvert(from + k, length - k, to + k, largest);
+  return TakeLargest(lanes, 8, largest) && PortableConvert(from + k, length - k, to + k, largest);
 }
 #pragma GCC diagnostic pop
 
