@@ -30,9 +30,9 @@ struct Peak {
   bool tied;
 };
 
-// Where the value `most` first sits in the block's order among the columns < k, and whether
-// it sits in more than one: `holders` lists candidates by their bits (bit b is column base +
-// b), of which only those equal to `most` count.
+// Takes columns that hold the row's largest value, listed by the bits of `holders` (bit b is
+// column base + b): the first of all holders in the block's order becomes the peak's column,
+// and a second holder marks the peak as tied.
 inline void TakeHolders(unsigned holders, std::uint32_t base, const std::uint32_t* position,
                         Peak& peak, bool& found) {
   while (holders != 0) {
