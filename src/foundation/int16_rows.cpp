@@ -38,6 +38,36 @@ bool Int16Rows::Assign(const double* data, std::uint32_t rows, std::uint32_t len
   return true;
 }
 
+std::int16_t* Int16Rows::Prepare(std::uint32_t rows, std::uint32_t length) {
+  Clear();
+  const std::uint32_t stride = (length + kStrideMultiple - 1) / kStrideMultiple * kStrideMultiple;
+  m_values.resize(static_cast<std::size_t>(rows) * stride);
+  for (std::uint32_t r = 0; r < rows && stride != length; ++r) {
+    std::int16_t* row = m_values.data() + static_cast<std::size_t>(r) * stride;
+    std::fill(row + length, row + stride, std::int16_t{0});
+  }
+  m_rows = rows;
+  m_length = length;
+  m_stride = stride;
+  return m_values.data();
+}
+
+bool Int16Rows::Finish() {
+  // Lowest and highest apart, so that the loop stays in 16 bits (and vectorises).
+  std::int16_t lowest = 0, highest = 0;
+  for (const std::int16_t v : m_values) {
+    lowest = std::min(lowest, v);
+    highest = std::max(highest, v);
+  }
+  const std::int32_t largest = std::max(-std::int32_t{lowest}, std::int32_t{highest});
+  if (largest > 32767 || std::int64_t{m_length} * largest * largest >= (std::int64_t{1} << 31)) {
+    Clear();
+    return false;
+  }
+  m_largest = largest;
+  return true;
+}
+
 void Int16Rows::Clear() {
   m_values.clear();
   m_rows = m_length = m_stride = 0;

@@ -58,4 +58,16 @@ ResultCode CBase::Unpredict() {
   return kSuccess;
 }
 
+void CBase::Unpredict(std::int16_t* data, std::uint32_t rows, std::uint32_t columns,
+                      std::size_t stride) {
+  const std::uint32_t n = columns / 3;
+  for (std::uint32_t r = 0; r < rows; ++r) {
+    std::int16_t* v = data + r * stride;
+    for (std::uint32_t k = 0; k < n; ++k) {
+      v[n + k] = static_cast<std::int16_t>(v[n + k] + v[k]);
+      v[2 * n + k] = static_cast<std::int16_t>(v[2 * n + k] + v[k]);
+    }
+  }
+}
+
 }  // namespace orvane

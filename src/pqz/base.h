@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -32,6 +33,10 @@ class CBase : public CPQZComponent {
   ResultCode LoadSteps() override;
   /// v[N + k] += v[k] and v[2N + k] += v[k] for k < N, N = columns / 3.
   ResultCode Unpredict() override;
+  /// Unpredict on `rows` rows of 16-bit stored values `stride` apart whose magnitudes are
+  /// below 2^14 (see ExpandSmall): the same sums, which then fit.
+  static void Unpredict(std::int16_t* data, std::uint32_t rows, std::uint32_t columns,
+                        std::size_t stride);
   ResultCode StoreSteps() override;
   /// v[N + k] -= v[k] and v[2N + k] -= v[k] for k < N.
   ResultCode Predict() override;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <type_traits>
 
 namespace orvane {
 
@@ -97,22 +98,26 @@ inline std::uint64_t WindowAt(const std::uint8_t* buffer, std::uint64_t bit) {
 // The value of a value symbol whose code word is at the top of `acc`, its k extra bits after
 // it: ExtendValue without a branch on the sign (patterns v whose top bit is clear stand for
 // v - (2^k - 1)).
-inline double ValueAfter(std::uint64_t acc, const Meaning& m) {
+inline std::int64_t ValueAfter(std::uint64_t acc, const Meaning& m) {
   const std::uint64_t bits = acc << m.length;  // the extra bits on top
   const std::uint64_t v = bits >> m.drop;
   const std::uint64_t positive = static_cast<std::uint64_t>(static_cast<std::int64_t>(bits) >> 63);
   const std::uint64_t low = ~std::uint64_t{0} >> m.drop;  // 2^k - 1
-  return static_cast<double>(static_cast<std::int64_t>(v - (~positive & low)));
+  return static_cast<std::int64_t>(v - (~positive & low));
 }
+
+// Whether the walk writes values at all.
+template <typename Out>
+constexpr bool kStores = !std::is_void_v<Out>;
 
 // Writes the value of a value symbol at the top of `acc` to the row (already zero) after its
 // run of zeros from column `e`, and moves past it; the caller has checked that its run stays
 // inside the row.
-template <bool kStore>
-inline void TakeValue(const Meaning& m, double* row, std::uint32_t& e, std::uint64_t& position,
+template <typename Out>
+inline void TakeValue(const Meaning& m, Out* row, std::uint32_t& e, std::uint64_t& position,
                       std::uint64_t& acc, unsigned& avail) {
   e += m.run;
-  if constexpr (kStore) row[e] = ValueAfter(acc, m);
+  if constexpr (kStores<Out>) row[e] = static_cast<Out>(ValueAfter(acc, m));
   position += m.total;
   acc <<= m.total;
   avail -= m.total;
@@ -138,9 +143,9 @@ inline std::uint64_t BytesAt(const std::uint8_t* buffer, std::uint64_t at) {
 // refill needs no branch, and its load, whose address the previous refill set, does not
 // wait for the symbols in between. kPerRefill symbols of at most 56 / kPerRefill bits each
 // follow one refill.
-template <bool kStore, int kPerRefill>
+template <typename Out, int kPerRefill>
 void DecodeValueRun(const Meaning* first, const std::uint8_t* totals, const std::uint8_t* buffer,
-                    std::uint64_t lastLoad, BitWindow& window, double* row, std::uint32_t& column,
+                    std::uint64_t lastLoad, BitWindow& window, Out* row, std::uint32_t& column,
                     std::uint32_t columns) {
   const std::uint64_t start = window.position;
   if (column >= columns || (start >> 3) + 7 > lastLoad) return;
@@ -151,7 +156,8 @@ void DecodeValueRun(const Meaning* first, const std::uint8_t* totals, const std:
   std::uint64_t acc = WindowAt(buffer, start);
   unsigned held = 56 - static_cast<unsigned>(start & 7);
   std::uint32_t room = columns - column;
-  double* out = kStore ? row + column : nullptr;
+  Out* out = nullptr;
+  if constexpr (kStores<Out>) out = row + column;
   while (next <= last) {
     acc |= BytesAt(next, 0) >> held;  // held < 64
     next += (63 - held) >> 3;
@@ -161,9 +167,9 @@ void DecodeValueRun(const Meaning* first, const std::uint8_t* totals, const std:
       const unsigned total = totals[index];
       const Meaning m = first[index];
       if (m.run >= room) goto done;  // also every symbol but a value
-      if constexpr (kStore) {
+      if constexpr (kStores<Out>) {
         out += m.run;
-        *out++ = ValueAfter(acc, m);
+        *out++ = static_cast<Out>(ValueAfter(acc, m));
       }
       room -= m.run + 1;
       acc <<= total;
@@ -178,9 +184,11 @@ done:
 
 }  // namespace
 
-template <bool kStore>
-ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& alphabet,
-                                    double* data, std::uint32_t rows, std::uint32_t columns) const {
+template <typename Out>
+ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& alphabet, Out* data,
+                                    std::uint32_t rows, std::uint32_t columns,
+                                    std::size_t stride) const {
+  constexpr bool kStore = kStores<Out>;
   using Kind = RunSizeSymbol::Kind;
   // The meaning of every first-level entry. The entries of one code word are consecutive,
   // so each code word is interpreted once.
@@ -233,18 +241,21 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
   const unsigned symbolBits = static_cast<unsigned>(m_longest + alphabet.Precision());
 
   for (std::uint32_t r = 0; r < rows; ++r) {
-    double* row = kStore ? data + static_cast<std::size_t>(r) * columns : nullptr;
-    // The row is cleared first, so that zero runs, ZRL and EOB only move the column: one
-    // pass of wide stores instead of stores of zeros before every value.
-    if constexpr (kStore) std::fill(row, row + columns, 0.0);
+    Out* row = nullptr;
+    if constexpr (kStore) {
+      // The row is cleared first, so that zero runs, ZRL and EOB only move the column: one
+      // pass of wide stores instead of stores of zeros before every value.
+      row = data + r * stride;
+      std::fill(row, row + columns, Out{0});
+    }
     std::uint32_t e = 0;
     while (e < columns) {
       if (pairs) {
-        DecodeValueRun<kStore, 2>(first.data(), totals.data(), buffer, lastLoad, window, row, e,
-                                  columns);
+        DecodeValueRun<Out, 2>(first.data(), totals.data(), buffer, lastLoad, window, row, e,
+                               columns);
       } else {
-        DecodeValueRun<kStore, 1>(first.data(), totals.data(), buffer, lastLoad, window, row, e,
-                                  columns);
+        DecodeValueRun<Out, 1>(first.data(), totals.data(), buffer, lastLoad, window, row, e,
+                               columns);
       }
       if (e >= columns) break;
       RunSizeSymbol s;
@@ -273,7 +284,7 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
         if (kind == Kind::kValue) {
           // The common case: the code word and its extra bits in one step.
           if (m.run >= columns - e) return kReadFailed;
-          TakeValue<kStore>(m, row, e, position, acc, avail);
+          TakeValue<Out>(m, row, e, position, acc, avail);
           continue;
         }
         position += m.length;
@@ -297,7 +308,7 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
           std::uint32_t extra;
           if (const ResultCode code = stream.Read(s.size, extra); code != kSuccess) return code;
           position = stream.BitPosition();
-          if constexpr (kStore) row[e] = static_cast<double>(ExtendValue(extra, s.size));
+          if constexpr (kStore) row[e] = static_cast<Out>(ExtendValue(extra, s.size));
           ++e;
           continue;
         }
@@ -316,12 +327,18 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
 ResultCode HuffmanDecoder::DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet,
                                       double* data, std::uint32_t rows,
                                       std::uint32_t columns) const {
-  return WalkRows<true>(stream, alphabet, data, rows, columns);
+  return WalkRows<double>(stream, alphabet, data, rows, columns, columns);
+}
+
+ResultCode HuffmanDecoder::DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet,
+                                      std::int16_t* data, std::uint32_t rows, std::uint32_t columns,
+                                      std::size_t stride) const {
+  return WalkRows<std::int16_t>(stream, alphabet, data, rows, columns, stride);
 }
 
 ResultCode HuffmanDecoder::SkipRows(BitStream& stream, const RunSizeAlphabet& alphabet,
                                     std::uint32_t rows, std::uint32_t columns) const {
-  return WalkRows<false>(stream, alphabet, nullptr, rows, columns);
+  return WalkRows<void>(stream, alphabet, nullptr, rows, columns, columns);
 }
 
 }  // namespace orvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -62,6 +63,12 @@ class HuffmanDecoder {
   ResultCode DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet, double* data,
                         std::uint32_t rows, std::uint32_t columns) const;
 
+  /// DecodeRows into rows of 16-bit integers `stride` values apart (the values between are
+  /// left alone), for an alphabet whose values fit 16 bits: 22 for a precision above 15 or
+  /// a stride below the columns.
+  ResultCode DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet, std::int16_t* data,
+                        std::uint32_t rows, std::uint32_t columns, std::size_t stride) const;
+
   /// Moves the stream past `rows` rows of `columns` run/size coded values, with the checks
   /// and results of DecodeRows but nothing written: how a streamed reader finds where a
   /// later row starts without holding the rows before it.
@@ -75,9 +82,10 @@ class HuffmanDecoder {
   std::size_t CodeCount() const { return m_huffval.size(); }
 
  private:
-  template <bool kStore>
-  ResultCode WalkRows(BitStream& stream, const RunSizeAlphabet& alphabet, double* data,
-                      std::uint32_t rows, std::uint32_t columns) const;
+  // Out is the type of the values written, void when the rows are only walked.
+  template <typename Out>
+  ResultCode WalkRows(BitStream& stream, const RunSizeAlphabet& alphabet, Out* data,
+                      std::uint32_t rows, std::uint32_t columns, std::size_t stride) const;
 
   static constexpr int kSlots = kMaxHuffmanCodeLength + 1;
   // A table entry holds the code length in its low byte (0: no code word of at most

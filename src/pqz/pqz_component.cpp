@@ -408,6 +408,24 @@ ResultCode CPQZComponent::Expand(bool dequantize) {
   return kSuccess;
 }
 
+ResultCode CPQZComponent::ExpandSmall(std::int16_t* data, std::size_t stride) {
+  if (!m_loaded || m_rowsReady || !m_cursors.empty()) return kNotReady;
+  if (m_coding != kCodingHuffman || m_block.Precision > kMaxSmallPrecision ||
+      stride < m_shapeColumns) {
+    return kInvalidValues;
+  }
+  m_bits.Rewind();
+  try {
+    if (const ResultCode code = LoadSteps(); code != kSuccess) return code;
+    if (const ResultCode code = PrepareSymbols(); code != kSuccess) return code;
+    if (m_shapeRows == 0) return kSuccess;
+    const RunSizeAlphabet alphabet(m_block.Precision, m_block.MaxZeroRun);
+    return m_decoder.DecodeRows(m_bits, alphabet, data, m_shapeRows, m_shapeColumns, stride);
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+}
+
 ResultCode CPQZComponent::DecodeAllSymbols() {
   if (const ResultCode code = PrepareSymbols(); code != kSuccess) return code;
   return DecodeSymbolRows(*this, 0, Rows());

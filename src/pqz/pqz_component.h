@@ -87,9 +87,10 @@ class CPQZComponent : public Tarn::Matrix<double> {
   ResultCode Read(std::FILE* file, std::uint64_t fileLength);
 
   /// Reads the section as Read does, checks included, but leaves the matrix unallocated:
-  /// its rows are then decoded a few at a time by ExpandRows. Only for a component whose
-  /// rows decode independently and that neither unpredicts nor dequantises (the
-  /// coefficients), so a decode never holds the whole matrix.
+  /// its rows are then decoded a few at a time by ExpandRows, or all at once into 16-bit
+  /// rows by ExpandSmall. ExpandRows is only for a component whose rows decode
+  /// independently and that neither unpredicts nor dequantises (the coefficients), so a
+  /// decode never holds the whole matrix.
   ResultCode ReadStreamed(std::FILE* file);
   ResultCode ReadStreamed(std::FILE* file, std::uint64_t fileLength);
 
@@ -112,6 +113,18 @@ class CPQZComponent : public Tarn::Matrix<double> {
   /// match each other, a code longer than any in the table, a run past the end of a row),
   /// 12 for a bad zlib stream, 4 when the symbols run past the buffer, 23 before Read.
   ResultCode Expand(bool dequantize);
+
+  /// The largest P whose values ExpandSmall decodes: magnitudes below 2^14, so that the sum
+  /// of two (a prediction undone) still fits 16 bits.
+  static constexpr std::int32_t kMaxSmallPrecision = 14;
+
+  /// Decodes a Coding 0 payload of P <= kMaxSmallPrecision into `data`, the matrix's rows
+  /// of 16-bit integers `stride` (at least the columns) values apart: the stored values, as
+  /// Expand decodes them before Unpredict and Dequantize. After Read or ReadStreamed, before
+  /// ExpandRows or ExpandColumns; the matrix itself is left as it is. 22 for any other payload
+  /// (Coding 1 or a larger P: Expand reads those) or a short stride, 23 when not ready;
+  /// otherwise the codes of Expand.
+  ResultCode ExpandSmall(std::int16_t* data, std::size_t stride);
 
   /// 40 + payload length: the bytes Write writes.
   std::uint32_t StoredSize() const { return kSectionHeadSize + PayloadLength(); }

@@ -101,6 +101,20 @@ ResultCode EdgeFeature::LoadQuery(const std::string& path) {
 }
 
 double EdgeFeature::Similarity(const std::string& path) const {
+  if (!m_query16.IsEmpty()) {
+    // Bases of small integers, as every encoder writes them, are read straight into 16-bit
+    // rows, kept per thread from one target to the next (one allocation per search), for
+    // exact integer dot products. Other files go the double way below, which gives the same
+    // values where both can read a file.
+    thread_local Int16Rows target;
+    PqzHeader header;
+    if (ReadSmallBases(path, target, header, m_limits) == kSuccess && !target.IsEmpty()) {
+      if (header.PatchWidth != m_nPatchWidth || header.PatchHeight != m_nPatchHeight) {
+        return -1.0;
+      }
+      if (target.Length() == m_query16.Length()) return IntegerSimilarity(target);
+    }
+  }
   Tarn::Matrix<double> bases;
   PqzHeader header;
   if (ReadBases(path, bases, header, m_limits) != kSuccess) return -1.0;
@@ -108,29 +122,25 @@ double EdgeFeature::Similarity(const std::string& path) const {
   if (header.PatchWidth != m_nPatchWidth || header.PatchHeight != m_nPatchHeight) return -1.0;
   Tarn::DoubleVector norms;
   Tarn::Matrix<double> correlation;
-  if (!m_query16.IsEmpty()) {
-    // Bases of small integers, as every encoder writes them: exact integer dot products. The
-    // rows are kept from one target to the next on each thread: one allocation per search.
-    thread_local Int16Rows target;
-    try {
-      if (!bases.IsEmpty() && target.Assign(bases.Data(), bases.Rows(), bases.Columns()) &&
-          target.Length() == m_query16.Length()) {
-        if (RowNorms(target, norms) != kSuccess ||
-            BaseCorrelation(m_query16, m_vNorms, target, norms, m_nMaxBases, correlation) !=
-                kSuccess) {
-          return -1.0;
-        }
-        return GreedyBaseMatch(correlation);
-      }
-    } catch (const std::bad_alloc&) {
-      return -1.0;
-    }
-  }
   if (RowNorms(bases, norms) != kSuccess ||
       BaseCorrelation(m_mBases, m_vNorms, bases, norms, m_nMaxBases, correlation) != kSuccess) {
     return -1.0;
   }
   return GreedyBaseMatch(correlation);
+}
+
+double EdgeFeature::IntegerSimilarity(const Int16Rows& target) const {
+  Tarn::DoubleVector norms;
+  Tarn::Matrix<double> correlation;
+  try {
+    if (RowNorms(target, norms) != kSuccess ||
+        BaseCorrelation(m_query16, m_vNorms, target, norms, m_nMaxBases, correlation) != kSuccess) {
+      return -1.0;
+    }
+    return GreedyBaseMatch(correlation);
+  } catch (const std::bad_alloc&) {
+    return -1.0;
+  }
 }
 
 ResultCode EdgeFeature::RowNorms(const Tarn::Matrix<double>& bases, Tarn::DoubleVector& norms) {

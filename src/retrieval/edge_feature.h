@@ -78,6 +78,9 @@ class EdgeFeature {
   std::uint32_t m_nMaxBases;
 
  private:
+  // Similarity of a target whose bases are held as integers of the query's row length.
+  double IntegerSimilarity(const Int16Rows& target) const;
+
   DecodeLimits m_limits;
   // The query's bases as integers, empty when they do not fit (then the double path runs).
   Int16Rows m_query16;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "foundation/int16_rows.h"
 #include "foundation/matrix.h"
 #include "foundation/result_code.h"
 #include "pqz/decode_limits.h"
@@ -28,5 +29,13 @@ ResultCode ReadAverages(const std::string& path, Tarn::Matrix<double>& averages,
 /// `header` are written only on success; the file is always closed.
 ResultCode ReadBases(const std::string& path, Tarn::Matrix<double>& bases, PqzHeader& header,
                      const DecodeLimits& limits = {});
+
+/// ReadBases into 16-bit rows, for bases stored as small integers, as every encoder writes
+/// them: the same values, without the double matrix. 22 when the section holds other values
+/// (Coding 1, a precision above 14, or values past the bound of Int16Rows), which ReadBases
+/// reads; otherwise the codes of ReadBases. `bases` holds nothing after a failure; `header`
+/// is written only on success.
+ResultCode ReadSmallBases(const std::string& path, Int16Rows& bases, PqzHeader& header,
+                          const DecodeLimits& limits = {});
 
 }  // namespace orvane

@@ -190,5 +190,41 @@ TEST(Int16Rows, LargestIsTheLargestMagnitude) {
   EXPECT_EQ(r.Largest(), 0);
 }
 
+// Rows written in place after Prepare are what Assign makes of the same values, on storage
+// that held other rows before.
+TEST(Int16Rows, RowsWrittenInPlaceMatchAssign) {
+  const std::vector<double> v = RandomIntegers(5 * 37, 300, 9);
+  Int16Rows assigned, written;
+  ASSERT_TRUE(assigned.Assign(v.data(), 5, 37));
+  const std::vector<double> old(8 * 40, -5.0);
+  ASSERT_TRUE(written.Assign(old.data(), 8, 40));
+  std::int16_t* values = written.Prepare(5, 37);
+  ASSERT_EQ(written.Stride(), assigned.Stride());
+  for (std::uint32_t r = 0; r < 5; ++r) {
+    for (std::uint32_t k = 0; k < 37; ++k) {
+      values[r * written.Stride() + k] = static_cast<std::int16_t>(v[r * 37 + k]);
+    }
+  }
+  ASSERT_TRUE(written.Finish());
+  EXPECT_EQ(written.Largest(), assigned.Largest());
+  for (std::uint32_t r = 0; r < 5; ++r) {
+    EXPECT_TRUE(std::equal(written.Row(r), written.Row(r) + written.Stride(), assigned.Row(r)));
+  }
+}
+
+TEST(Int16Rows, FinishRefusesWhatAssignRefuses) {
+  Int16Rows rows;
+  rows.Prepare(1, 3)[1] = std::numeric_limits<std::int16_t>::min();
+  EXPECT_FALSE(rows.Finish());
+  EXPECT_TRUE(rows.IsEmpty());
+  std::int16_t* values = rows.Prepare(1, 3);
+  std::fill(values, values + 3, std::int16_t{-32767});
+  EXPECT_FALSE(rows.Finish());  // 3 x 32767^2 passes 2^31
+  values = rows.Prepare(1, 2);
+  std::fill(values, values + 2, std::int16_t{-32767});
+  ASSERT_TRUE(rows.Finish());
+  EXPECT_EQ(rows.Largest(), 32767);
+}
+
 }  // namespace
 }  // namespace orvane

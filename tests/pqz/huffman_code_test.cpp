@@ -328,15 +328,15 @@ TEST_P(HuffmanDecoderWalk, DecodeRowsAndSkipRowsMatchTheSymbolWalk) {
     std::vector<std::uint8_t> payload(64 + rng() % 400);
     for (auto& b : payload) b = static_cast<std::uint8_t>(rng());
     const std::uint32_t rows = 1 + rng() % 6, columns = 1 + rng() % 40;
-    BitStream fast, slow, skip;
-    ASSERT_EQ(fast.Assign(payload.data(), payload.size()), kSuccess);
-    ASSERT_EQ(slow.Assign(payload.data(), payload.size()), kSuccess);
-    ASSERT_EQ(skip.Assign(payload.data(), payload.size()), kSuccess);
+    BitStream fast, slow, skip, small;
+    for (BitStream* stream : {&fast, &slow, &skip, &small}) {
+      ASSERT_EQ(stream->Assign(payload.data(), payload.size()), kSuccess);
+    }
     if (trial % 3 == 2) {
       const std::uint64_t start = fast.Capacity() * 8 - 1 - rng() % 300;
-      ASSERT_EQ(fast.Skip(start), kSuccess);
-      ASSERT_EQ(slow.Skip(start), kSuccess);
-      ASSERT_EQ(skip.Skip(start), kSuccess);
+      for (BitStream* stream : {&fast, &slow, &skip, &small}) {
+        ASSERT_EQ(stream->Skip(start), kSuccess);
+      }
     }
     std::vector<double> a(rows * columns, -7.0), b(rows * columns, -7.0);
     const ResultCode ca = decoder.DecodeRows(fast, alphabet, a.data(), rows, columns);
@@ -345,11 +345,27 @@ TEST_P(HuffmanDecoderWalk, DecodeRowsAndSkipRowsMatchTheSymbolWalk) {
     const ResultCode cs = decoder.SkipRows(skip, alphabet, rows, columns);
     ASSERT_EQ(ca, cb) << "trial " << trial;
     ASSERT_EQ(cs, cb) << "trial " << trial;
+    // 16-bit rows, three values apart more than the columns: the gaps are left alone.
+    const std::size_t stride = columns + 3;
+    std::vector<std::int16_t> c(rows * stride, 77);
+    if (GetParam().precision <= 15) {
+      ASSERT_EQ(decoder.DecodeRows(small, alphabet, c.data(), rows, columns, stride), cb)
+          << "trial " << trial;
+    }
     if (ca != kSuccess) continue;
     ++successes;
     EXPECT_EQ(a, b) << "trial " << trial;
     EXPECT_EQ(fast.BitPosition(), slow.BitPosition());
     EXPECT_EQ(skip.BitPosition(), slow.BitPosition());
+    if (GetParam().precision <= 15) {
+      EXPECT_EQ(small.BitPosition(), slow.BitPosition());
+      for (std::uint32_t r = 0; r < rows; ++r) {
+        for (std::size_t k = 0; k < stride; ++k) {
+          const double want = k < columns ? b[r * columns + k] : 77.0;
+          ASSERT_EQ(c[r * stride + k], want) << "trial " << trial << " row " << r << " at " << k;
+        }
+      }
+    }
   }
   EXPECT_GT(successes, 10);
 }

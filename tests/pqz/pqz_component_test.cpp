@@ -37,6 +37,19 @@ ResultCode ReadSection(const std::vector<std::uint8_t>& bytes, const PqzHeader& 
   return out.Expand(dequantize);
 }
 
+// Reads one section as ReadSection does, but streamed, and decodes its `rows` x `columns`
+// stored values into 16-bit rows a few values apart more than the columns (77 in between).
+ResultCode ReadSmall(const std::vector<std::uint8_t>& bytes, const PqzHeader& header,
+                     CPQZComponent& out, std::uint32_t rows, std::uint32_t columns,
+                     std::vector<std::int16_t>& values, std::size_t& stride) {
+  TempFile file(bytes);
+  if (const ResultCode code = out.SizeFromHeader(header); code != kSuccess) return code;
+  if (const ResultCode code = out.ReadStreamed(file.get()); code != kSuccess) return code;
+  stride = columns + 5;
+  values.assign(rows * stride, 77);
+  return out.ExpandSmall(values.data(), stride);
+}
+
 void ExpectSameValues(const Tarn::Matrix<double>& got, const Tarn::Matrix<double>& want) {
   ASSERT_EQ(got.Rows(), want.Rows());
   ASSERT_EQ(got.Columns(), want.Columns());
@@ -139,6 +152,24 @@ TEST_P(RoundTrip, BasesComeBackAsStoredAndDividedByTheirFactors) {
   ASSERT_EQ(ReadSection(bytes, kHeader, divided, true), kSuccess);
   for (std::uint32_t j = 0; j < divided.Columns(); ++j) {
     ASSERT_EQ(divided(6, j) * 64, original(6, j));  // powers of two divide exactly
+  }
+  // Into 16-bit rows, only under Coding 0 and up to 14 bits: the same values.
+  CBase small;
+  std::vector<std::int16_t> values;
+  std::size_t stride = 0;
+  const ResultCode code =
+      ReadSmall(bytes, kHeader, small, base.Rows(), base.Columns(), values, stride);
+  if (coding() != kCodingHuffman || p() > CPQZComponent::kMaxSmallPrecision) {
+    EXPECT_EQ(code, kInvalidValues);
+    return;
+  }
+  ASSERT_EQ(code, kSuccess);
+  CBase::Unpredict(values.data(), base.Rows(), base.Columns(), stride);
+  for (std::uint32_t i = 0; i < base.Rows(); ++i) {
+    for (std::uint32_t j = 0; j < stride; ++j) {
+      ASSERT_EQ(values[i * stride + j], j < base.Columns() ? original(i, j) : 77.0)
+          << i << ", " << j;
+    }
   }
 }
 
@@ -490,6 +521,11 @@ class CorruptSection : public testing::TestWithParam<CorruptCase> {};
 TEST_P(CorruptSection, IsRefusedWith14) {
   CCoeff coeff;
   EXPECT_EQ(ReadSection(GetParam().section.Bytes(), kSmall, coeff, true), kReadFailed);
+  CCoeff small;
+  std::vector<std::int16_t> values;
+  std::size_t stride;
+  EXPECT_EQ(ReadSmall(GetParam().section.Bytes(), kSmall, small, 2, 3, values, stride),
+            kReadFailed);
 }
 
 INSTANTIATE_TEST_SUITE_P(

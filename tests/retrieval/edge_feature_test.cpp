@@ -237,24 +237,48 @@ TEST(BaseCorrelation, BasesOfDifferentLengthsAreRefused) {
 // ---------------------------------------------------------------------------------------
 // Files
 
-class EdgeFiles : public testing::Test {
+// Every file test runs with bases of 8 bits (read into 16-bit rows) and of 24 bits (read as
+// doubles).
+class EdgeFiles : public testing::TestWithParam<std::int32_t> {
  protected:
-  std::string Write(const std::string& name, const test::SyntheticPqz& file) {
+  std::string Write(const std::string& name, test::SyntheticPqz file) {
     const std::string path = m_dir.File(name);
+    file.basePrecision = GetParam();
     EXPECT_EQ(test::WritePqz(path, file), kSuccess);
     return path;
   }
   test::TempDir m_dir;
 };
 
-TEST_F(EdgeFiles, AFileMatchesItselfWithOne) {
+INSTANTIATE_TEST_SUITE_P(BasePrecisions, EdgeFiles, testing::Values(8, 24),
+                         [](const auto& info) { return std::to_string(info.param) + "Bits"; });
+
+TEST_P(EdgeFiles, BasesScoreTheSameHoweverTheyAreStored) {
+  // Targets with bases of two patch layouts' worth of rows, some beyond the limit of 96.
+  std::vector<test::SyntheticPqz> files;
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    files.push_back(test::MakeSynthetic(40, 32, 8, seed * 30, seed));
+  }
+  files[2].bases.Fill(0.0);  // zero bases: cosines of 0 and 1
+  EdgeFeature edge;
+  ASSERT_EQ(edge.LoadQuery(Write("q.pqz", files[0])), kSuccess);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    test::SyntheticPqz wide = files[i];
+    wide.basePrecision = 24;
+    const std::string widePath = m_dir.File("wide.pqz");
+    ASSERT_EQ(test::WritePqz(widePath, wide), kSuccess);
+    EXPECT_EQ(edge.Similarity(Write("t.pqz", files[i])), edge.Similarity(widePath)) << i;
+  }
+}
+
+TEST_P(EdgeFiles, AFileMatchesItselfWithOne) {
   const std::string path = Write("a.pqz", test::MakeSynthetic(48, 40, 8, 20, 5));
   EdgeFeature edge;
   ASSERT_EQ(edge.LoadQuery(path), kSuccess);
   EXPECT_NEAR(edge.Similarity(path), 1.0, 1e-12);
 }
 
-TEST_F(EdgeFiles, BasesBeyondTheNinetySixthDoNotCount) {
+TEST_P(EdgeFiles, BasesBeyondTheNinetySixthDoNotCount) {
   test::SyntheticPqz a = test::MakeSynthetic(32, 32, 8, 100, 5);
   test::SyntheticPqz b = test::MakeSynthetic(32, 32, 8, 100, 5);
   for (std::uint32_t r = 96; r < 100; ++r) {
@@ -270,7 +294,7 @@ TEST_F(EdgeFiles, BasesBeyondTheNinetySixthDoNotCount) {
   EXPECT_LT(all.Similarity(pathB), 0.999);
 }
 
-TEST_F(EdgeFiles, AnotherPatchSizeScoresMinusOne) {
+TEST_P(EdgeFiles, AnotherPatchSizeScoresMinusOne) {
   // 4 x 16 patches have as many values as 8 x 8 ones, so only the header can tell them apart.
   const std::string query = Write("q.pqz", test::MakeSynthetic(64, 64, 8, 10, 5));
   test::SyntheticPqz tall = test::MakeSynthetic(64, 64, 8, 10, 5);
@@ -287,7 +311,7 @@ TEST_F(EdgeFiles, AnotherPatchSizeScoresMinusOne) {
   EXPECT_EQ(edge.Similarity(small), -1.0);
 }
 
-TEST_F(EdgeFiles, WithoutQueryBasesAReadableTargetScoresZeroAndAMissingOneMinusOne) {
+TEST_P(EdgeFiles, WithoutQueryBasesAReadableTargetScoresZeroAndAMissingOneMinusOne) {
   const std::string target = Write("t.pqz", test::MakeSynthetic(32, 32, 8, 10, 5));
   EdgeFeature edge;
   EXPECT_EQ(edge.LoadQuery(m_dir.File("missing.pqz")), kReadFailed);

@@ -10,11 +10,11 @@
 namespace orvane::test {
 namespace {
 
-CompressionParameters TestCoding(std::uint32_t averageStep) {
+CompressionParameters TestCoding(std::uint32_t averageStep, std::int32_t basePrecision) {
   CompressionParameters p;
   p.AverageQuantizeStep = averageStep;
   p.PrecisionBit = 24;  // room for any test value and its prediction differences
-  p.BasePrecisionBit = 0;
+  p.BasePrecisionBit = basePrecision;
   p.MaxZeroRun = 16;
   return p;
 }
@@ -32,7 +32,7 @@ PatchGrid GridOfSynthetic(const SyntheticPqz& file) {
 }
 
 ResultCode WritePqz(const std::string& path, const SyntheticPqz& file) {
-  const CompressionParameters coding = TestCoding(file.averageStep);
+  const CompressionParameters coding = TestCoding(file.averageStep, file.basePrecision);
   CAverage average;
   CBase base;
   CCoeff coeff;

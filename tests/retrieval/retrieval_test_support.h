@@ -44,10 +44,11 @@ struct SyntheticPqz {
   std::int32_t patchWidth = 8;
   std::int32_t patchHeight = 8;
   std::uint16_t iterationFlag = 0;
-  std::uint32_t averageStep = 1;  ///< the StepTable of the averages (not applied to the values)
-  std::uint32_t baseFactor = 1;   ///< the StepTable of the bases (not applied to the values)
-  Tarn::Matrix<double> averages;  ///< 3 x G
-  Tarn::Matrix<double> bases;     ///< D x 3N
+  std::uint32_t averageStep = 1;   ///< the StepTable of the averages (not applied to the values)
+  std::uint32_t baseFactor = 1;    ///< the StepTable of the bases (not applied to the values)
+  std::int32_t basePrecision = 0;  ///< P of the base section; 0 for the averages' 24
+  Tarn::Matrix<double> averages;   ///< 3 x G
+  Tarn::Matrix<double> bases;      ///< D x 3N
 };
 
 /// Writes `file` through the components (Compress and Write after the header), with a zero

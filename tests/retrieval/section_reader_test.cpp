@@ -1,5 +1,7 @@
 #include "retrieval/section_reader.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -46,8 +48,9 @@ class SectionReaderTest : public testing::Test {
  protected:
   void SetUp() override {
     m_file = test::MakeSynthetic(40, 24, 8, 5, 7);
-    m_file.averageStep = 4;  // stored values must not be multiplied back
-    m_file.baseFactor = 3;   // nor divided by the factors
+    m_file.averageStep = 4;    // stored values must not be multiplied back
+    m_file.baseFactor = 3;     // nor divided by the factors
+    m_file.basePrecision = 8;  // values of +-100 and their differences: 16-bit rows
     m_path = m_dir.File("good.pqz");
     ASSERT_EQ(test::WritePqz(m_path, m_file), kSuccess);
   }
@@ -78,6 +81,41 @@ TEST_F(SectionReaderTest, BasesComeBackAsStoredWithoutTheFactors) {
   ASSERT_EQ(ReadBases(m_path, bases, header), kSuccess);
   ExpectSame(bases, m_file.bases);
   EXPECT_EQ(header.Dimension, 5);
+}
+
+TEST_F(SectionReaderTest, SmallBasesComeBackAsTheSameIntegers) {
+  Int16Rows rows;
+  PqzHeader header;
+  ASSERT_EQ(ReadSmallBases(m_path, rows, header), kSuccess);
+  EXPECT_EQ(header.Dimension, 5);
+  const Tarn::Matrix<double>& want = m_file.bases;
+  ASSERT_EQ(rows.Rows(), want.Rows());
+  ASSERT_EQ(rows.Length(), want.Columns());
+  double largest = 0;
+  for (std::uint32_t r = 0; r < want.Rows(); ++r) {
+    for (std::uint32_t c = 0; c < rows.Stride(); ++c) {
+      const double expected = c < want.Columns() ? want(r, c) : 0.0;  // zero padding
+      ASSERT_EQ(rows.Row(r)[c], expected) << r << ", " << c;
+      largest = std::max(largest, std::fabs(expected));
+    }
+  }
+  EXPECT_EQ(rows.Largest(), largest);
+}
+
+// Bases of a precision whose values may not fit 16 bits are left to ReadBases.
+TEST_F(SectionReaderTest, WiderBasesAreRefusedWith22) {
+  m_file.basePrecision = 15;
+  ASSERT_EQ(test::WritePqz(m_path, m_file), kSuccess);
+  Int16Rows rows;
+  ASSERT_TRUE(rows.Assign(m_file.bases.Data(), 1, 8));
+  PqzHeader header;
+  header.ImageWidth = 4242;
+  EXPECT_EQ(ReadSmallBases(m_path, rows, header), kInvalidValues);
+  EXPECT_TRUE(rows.IsEmpty());
+  EXPECT_EQ(header.ImageWidth, 4242);
+  Tarn::Matrix<double> bases;
+  ASSERT_EQ(ReadBases(m_path, bases, header), kSuccess);
+  ExpectSame(bases, m_file.bases);
 }
 
 // How a good file is damaged, and the code both readers must give for it.
@@ -151,6 +189,11 @@ TEST_P(DamagedFile, ReadersReportTheFailureAndLeaveTheCallersMatrixAlone) {
   EXPECT_EQ(ReadBases(path, bases, header), GetParam().basesCode);
   ExpectSame(bases, sentinel);
   EXPECT_EQ(header.ImageWidth, 4242);
+  Int16Rows rows;
+  ASSERT_TRUE(rows.Assign(sentinel.Data(), 2, 2));
+  EXPECT_EQ(ReadSmallBases(path, rows, header), GetParam().basesCode);
+  EXPECT_TRUE(rows.IsEmpty());
+  EXPECT_EQ(header.ImageWidth, 4242);
 }
 
 TEST_P(DamagedFile, ReadersCloseTheFileOnEveryPath) {
@@ -161,6 +204,8 @@ TEST_P(DamagedFile, ReadersCloseTheFileOnEveryPath) {
     PqzHeader h;
     ReadAverages(path, m, h);
     ReadBases(path, m, h);
+    Int16Rows rows;
+    ReadSmallBases(path, rows, h);
   }
   EXPECT_EQ(OpenDescriptors(), before);
 }
@@ -246,6 +291,8 @@ TEST_P(OddLayout, DecodePreviewInfoAndSearchAgree) {
   PqzHeader h;
   EXPECT_EQ(ReadAverages(path, m, h), want) << "averages";
   EXPECT_EQ(ReadBases(path, m, h), want) << "bases";
+  Int16Rows rows;
+  EXPECT_EQ(ReadSmallBases(path, rows, h), want) << "small bases";
   std::ostringstream report;
   PqzCodec decoder;
   decoder.SetReportSink(report);
@@ -271,6 +318,9 @@ TEST_F(SectionReaderTest, SectionsBeyondTheWorkingMemoryAreRefusedWith7) {
   EXPECT_EQ(ReadAverages(m_path, m, h, tight), kNoMemory);
   EXPECT_EQ(ReadBases(m_path, m, h, tight), kNoMemory);
   EXPECT_TRUE(m.IsEmpty());
+  Int16Rows rows;
+  EXPECT_EQ(ReadSmallBases(m_path, rows, h, tight), kNoMemory);
+  EXPECT_TRUE(rows.IsEmpty());
 }
 
 }  // namespace
