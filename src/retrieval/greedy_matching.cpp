@@ -1,9 +1,10 @@
 // The greedy pairing, kept without moving columns. A picked column only leaves the block and
 // the column at e only changes place, so each row keeps the largest value over its live
 // columns, the column that holds it first in the block's order, and whether another live
-// column holds it too. A step then marks the picked column dead (NaN) in the rows that remain
-// and searches again only the rows whose maximum was in it, or was tied and sat at e. The
-// block's order of the columns is kept as a map, and values never move.
+// column holds it too. A step then marks the picked column dead, in one mask that searches
+// apply to every row, and searches again only the rows whose maximum was in it, or was tied
+// and sat at e. The block's order of the columns is kept as a map, and values are never
+// written.
 //
 // A block that holds a NaN goes the way of the definition instead, one column move and one
 // search per changed row at a time: there a NaN in front of a row is its first maximum.
@@ -19,8 +20,6 @@
 
 namespace orvane {
 namespace {
-
-constexpr double kDead = std::numeric_limits<double>::quiet_NaN();
 
 // A row's largest live value, the physical column of its first holder in the block's order
 // and whether another live column holds it as well.
@@ -103,6 +102,109 @@ Peak PeakOf(const double* row, std::uint32_t k, const std::uint32_t* position, b
   return avx2 ? PeakAvx2(row, k, position, nan) : PeakPortable(row, k, position, nan);
 }
 
+// The row's largest value over the columns that `dead` does not mark (all bits set), the
+// first of its holders in the block's order and whether it has another one: PeakOf of the
+// row with its dead columns NaN.
+Peak LivePeakPortable(const double* row, const std::uint64_t* dead, std::uint32_t k,
+                      const std::uint32_t* position) {
+  double most = -std::numeric_limits<double>::infinity();
+  for (std::uint32_t c = 0; c < k; ++c) {
+    if (dead[c] == 0) most = row[c] > most ? row[c] : most;
+  }
+  Peak peak{most, 0, false};
+  bool found = false;
+  for (std::uint32_t c = 0; c < k; ++c) {
+    if (dead[c] == 0 && row[c] == most) TakeHolders(1u, c, position, peak, found);
+  }
+  return peak;
+}
+
+// The same, four columns a step: a dead column's value ORed with all bits set is a NaN, which
+// maxpd and the equality never take.
+__attribute__((target("avx2"))) Peak LivePeakAvx2(const double* row, const std::uint64_t* dead,
+                                                  std::uint32_t k, const std::uint32_t* position) {
+  const auto* mask = reinterpret_cast<const double*>(dead);
+  __m256d best0 = _mm256_set1_pd(-std::numeric_limits<double>::infinity()), best1 = best0;
+  std::uint32_t c = 0;
+  for (; c + 8 <= k; c += 8) {
+    const __m256d x0 = _mm256_or_pd(_mm256_loadu_pd(row + c), _mm256_loadu_pd(mask + c));
+    const __m256d x1 = _mm256_or_pd(_mm256_loadu_pd(row + c + 4), _mm256_loadu_pd(mask + c + 4));
+    best0 = _mm256_max_pd(x0, best0);
+    best1 = _mm256_max_pd(x1, best1);
+  }
+  alignas(32) double lanes[4];
+  _mm256_store_pd(lanes, _mm256_max_pd(best0, best1));
+  double most = lanes[0];
+  for (const double lane : lanes) most = lane > most ? lane : most;
+  for (std::uint32_t t = c; t < k; ++t) {
+    if (dead[t] == 0) most = row[t] > most ? row[t] : most;
+  }
+  Peak peak{most, 0, false};
+  bool found = false;
+  const __m256d wanted = _mm256_set1_pd(most);
+  for (c = 0; c + 4 <= k; c += 4) {
+    const __m256d x = _mm256_or_pd(_mm256_loadu_pd(row + c), _mm256_loadu_pd(mask + c));
+    const unsigned holders =
+        static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(x, wanted, _CMP_EQ_OQ)));
+    if (holders != 0) TakeHolders(holders, c, position, peak, found);
+  }
+  for (; c < k; ++c) {
+    if (dead[c] == 0 && row[c] == most) TakeHolders(1u, c, position, peak, found);
+  }
+  return peak;
+}
+
+Peak LivePeakOf(const double* row, const std::uint64_t* dead, std::uint32_t k,
+                const std::uint32_t* position) {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2 ? LivePeakAvx2(row, dead, k, position) : LivePeakPortable(row, dead, k, position);
+}
+
+// Lists in `gone` the rows r of from..k-1 whose maximum left with a step: held first in the
+// picked column, or tied and held first in `moved`, the column that took the picked one's
+// place. `tied` is 0 or 1 per row. Returns how many.
+std::uint32_t GoneRowsPortable(const std::uint32_t* column, const std::uint32_t* tied,
+                               std::uint32_t from, std::uint32_t k, std::uint32_t picked,
+                               std::uint32_t moved, std::uint32_t* gone) {
+  std::uint32_t n = 0;
+  for (std::uint32_t r = from; r < k; ++r) {
+    if (column[r] == picked || (column[r] == moved && tied[r] != 0)) gone[n++] = r;
+  }
+  return n;
+}
+
+// The same, eight rows a step: a step loses one or two rows' maxima of up to 96.
+__attribute__((target("avx2"))) std::uint32_t GoneRowsAvx2(
+    const std::uint32_t* column, const std::uint32_t* tied, std::uint32_t from, std::uint32_t k,
+    std::uint32_t picked, std::uint32_t moved, std::uint32_t* gone) {
+  const __m256i p = _mm256_set1_epi32(static_cast<int>(picked));
+  const __m256i m = _mm256_set1_epi32(static_cast<int>(moved));
+  const __m256i zero = _mm256_setzero_si256();
+  std::uint32_t n = 0;
+  std::uint32_t r = from;
+  for (; r + 8 <= k; r += 8) {
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(column + r));
+    const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(tied + r));
+    const __m256i hit =
+        _mm256_or_si256(_mm256_cmpeq_epi32(c, p),
+                        _mm256_andnot_si256(_mm256_cmpeq_epi32(t, zero), _mm256_cmpeq_epi32(c, m)));
+    unsigned bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(hit)));
+    while (bits != 0) {
+      gone[n++] = r + static_cast<std::uint32_t>(__builtin_ctz(bits));
+      bits &= bits - 1;
+    }
+  }
+  return n + GoneRowsPortable(column, tied, r, k, picked, moved, gone + n);
+}
+
+std::uint32_t GoneRows(const std::uint32_t* column, const std::uint32_t* tied, std::uint32_t from,
+                       std::uint32_t k, std::uint32_t picked, std::uint32_t moved,
+                       std::uint32_t* gone) {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2 ? GoneRowsAvx2(column, tied, from, k, picked, moved, gone)
+              : GoneRowsPortable(column, tied, from, k, picked, moved, gone);
+}
+
 // The picks' mean, step e weighing k - e.
 class WeightedPicks {
  public:
@@ -168,20 +270,22 @@ double GreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k) {
   std::vector<double*> row_of(k);
   std::vector<double> row_max(k);
   std::vector<std::uint32_t> row_column(k);  // physical column of the first maximum
-  std::vector<std::uint8_t> row_tied(k);
+  std::vector<std::uint32_t> row_tied(k);    // 0 or 1
+  std::vector<std::uint32_t> gone(k);
   // The physical column at each place of the block's order, and the place of each column.
   std::vector<std::uint32_t> column_at(k), position(k);
   for (std::uint32_t c = 0; c < k; ++c) column_at[c] = position[c] = c;
-  bool nan = false;
-  const auto search_row = [&](std::uint32_t r) {
-    const Peak peak = PeakOf(row_of[r], k, position.data(), nan);
+  // All bits set for a picked column; the values themselves are never written.
+  std::vector<std::uint64_t> dead(k, 0);
+  const auto keep = [&](std::uint32_t r, const Peak& peak) {
     row_max[r] = peak.value;
     row_column[r] = peak.column;
     row_tied[r] = peak.tied;
   };
+  bool nan = false;
   for (std::uint32_t r = 0; r < k; ++r) {
     row_of[r] = m.Row(r);
-    search_row(r);
+    keep(r, PeakOf(row_of[r], k, position.data(), nan));
   }
   if (nan) return MatchByMoves(m, k);  // nothing has changed yet
   WeightedPicks picks(k);
@@ -203,11 +307,14 @@ double GreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k) {
     const std::uint32_t moved = column_at[e];
     column_at[g] = moved;
     position[moved] = g;
-    for (std::uint32_t r = from; r < k; ++r) {
-      row_of[r][picked] = kDead;
-      // A maximum in the picked column is gone. One that sat at e now sits at g, the first
-      // of its holders still unless another column holds it too.
-      if (row_column[r] == picked || (row_column[r] == moved && row_tied[r] != 0)) search_row(r);
+    dead[picked] = ~std::uint64_t{0};
+    // A maximum in the picked column is gone. One that sat at e now sits at g, the first of
+    // its holders still unless another column holds it too.
+    const std::uint32_t n =
+        GoneRows(row_column.data(), row_tied.data(), from, k, picked, moved, gone.data());
+    for (std::uint32_t i = 0; i < n; ++i) {
+      const std::uint32_t r = gone[i];
+      keep(r, LivePeakOf(row_of[r], dead.data(), k, position.data()));
     }
   }
   return picks.Mean();
