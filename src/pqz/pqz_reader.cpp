@@ -1,5 +1,6 @@
 #include "pqz/pqz_reader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -16,6 +17,11 @@ namespace {
 // Sections up to this size are read whole by one pread and decoded from memory; larger ones
 // (the coefficients of big pictures) through the stream, which holds no second copy.
 constexpr std::uint64_t kMaxSectionReadWhole = std::uint64_t{1} << 20;
+
+// The first bytes of a regular file are read in one go: the header and the section heads,
+// and the whole of a small file (the pictures a search goes through are a few kilobytes), so
+// that its readers need no further reads.
+constexpr std::size_t kStartRead = 16384;
 
 }  // namespace
 
@@ -39,6 +45,12 @@ ResultCode PqzReader::OpenFile(const std::string& path) {
   if (descriptor >= 0 && ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
     m_descriptor = descriptor;
     m_length = static_cast<std::uint64_t>(status.st_size);
+    try {
+      m_start.resize(static_cast<std::size_t>(
+          std::min<std::uint64_t>(std::max<std::uint64_t>(m_length, kPqzHeaderSize), kStartRead)));
+    } catch (const std::bad_alloc&) {
+      return kNoMemory;
+    }
     m_startBytes = ReadFullyAt(descriptor, 0, m_start.data(), m_start.size());
     if (const ResultCode code = ParsePqzHeader(m_start.data(), m_startBytes, m_header);
         code != kSuccess) {
@@ -104,7 +116,13 @@ ResultCode PqzReader::ReadSection(PqzSection section, CPQZComponent& component, 
   if (const ResultCode code = component.SizeFromHeader(m_header); code != kSuccess) return code;
   const SectionExtent& extent = Extent(section);
   std::FILE* from = m_file.get();
-  if (m_descriptor >= 0 && extent.Size <= kMaxSectionReadWhole) {
+  if (m_descriptor >= 0 && extent.Offset + extent.Size <= m_startBytes) {
+    // Read with the file's first bytes: the component reads them where they are.
+    m_sectionStream.reset(
+        fmemopen(m_start.data() + extent.Offset, static_cast<std::size_t>(extent.Size), "rb"));
+    if (!m_sectionStream) return kNoMemory;
+    from = m_sectionStream.get();
+  } else if (m_descriptor >= 0 && extent.Size <= kMaxSectionReadWhole) {
     // The section's bytes in one read; the component reads them from memory. A file that
     // shrank meanwhile leaves the stream short, which the component reports as such.
     m_sectionStream.reset();

@@ -42,10 +42,11 @@ struct SectionExtent {
 /// check it, so every reader, whichever sections it wants, accepts and refuses the same
 /// files. A stream whose length cannot be told is refused with 14 as well.
 ///
-/// A regular file is read by offsets: the header with the first section head in one read,
-/// the other heads and a section of moderate size each in one read, so that a reader that
-/// wants one small section (the search) makes a handful of system calls. A large section is
-/// read through the stream, without a second copy of it in memory.
+/// A regular file is read by offsets: its first 16 KB in one read (the header, the section
+/// heads and, in a small file, everything the readers want), then whatever lies beyond them
+/// in one read each, so that a reader that wants one small section (the search) makes a
+/// handful of system calls. A large section is read through the stream, without a second
+/// copy of it in memory.
 class PqzReader {
  public:
   PqzReader();
@@ -87,8 +88,9 @@ class PqzReader {
   std::unique_ptr<std::FILE, FileCloser> m_file;
   // The stream's descriptor when it is a regular file read by offsets, else -1.
   int m_descriptor = -1;
-  // The first bytes of the file: the header and the average section's head.
-  std::array<std::uint8_t, 52> m_start{};
+  // The first bytes of a regular file: the header, the section heads and, in a small file,
+  // the sections themselves.
+  std::vector<std::uint8_t> m_start;
   std::size_t m_startBytes = 0;
   // A section read whole by offset, and the stream over it that the component reads.
   std::vector<std::uint8_t> m_section;
