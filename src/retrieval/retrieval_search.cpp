@@ -1,8 +1,10 @@
 #include "retrieval/retrieval_search.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -142,6 +144,65 @@ std::optional<std::uint16_t> RetrievalSearch::TypeOf(const FileRecord& record) {
   return flag;
 }
 
+bool RetrievalSearch::TakeTypes(
+    const std::vector<FileRecord>& records,
+    const std::function<bool(std::size_t, std::optional<std::uint16_t>)>& take) const {
+  const std::size_t total = records.size();
+  const unsigned threads = ThreadCount(total);
+  if (threads <= 1) {
+    for (std::size_t i = 0; i < total; ++i) {
+      if (!take(i, TypeOf(records[i]))) return false;
+    }
+    return true;
+  }
+  // Every thread probes the next unclaimed record; this thread takes the records in order,
+  // probing ahead itself while the one it wants is not ready.
+  std::vector<std::optional<std::uint16_t>> types(total);
+  std::unique_ptr<std::atomic<bool>[]> ready(new std::atomic<bool>[total]);
+  for (std::size_t i = 0; i < total; ++i) ready[i].store(false, std::memory_order_relaxed);
+  std::atomic<std::size_t> claimed{0};
+  std::atomic<bool> stop{false};
+  const auto probe_next = [&] {
+    const std::size_t j = claimed.fetch_add(1, std::memory_order_relaxed);
+    if (j >= total) return false;
+    types[j] = TypeOf(records[j]);
+    ready[j].store(true, std::memory_order_release);
+    return true;
+  };
+  std::vector<std::thread> helpers;
+  const auto stop_helpers = [&] {
+    stop.store(true, std::memory_order_relaxed);
+    for (std::thread& t : helpers) t.join();
+  };
+  try {
+    for (unsigned t = 1; t < threads; ++t) {
+      helpers.emplace_back([&] {
+        while (!stop.load(std::memory_order_relaxed) && probe_next()) {
+        }
+      });
+    }
+  } catch (...) {
+    stop_helpers();
+    throw;
+  }
+  try {
+    for (std::size_t i = 0; i < total; ++i) {
+      while (!ready[i].load(std::memory_order_acquire)) {
+        if (!probe_next()) std::this_thread::yield();  // a helper is probing it
+      }
+      if (!take(i, types[i])) {
+        stop_helpers();
+        return false;
+      }
+    }
+  } catch (...) {
+    stop_helpers();
+    throw;
+  }
+  stop_helpers();
+  return true;
+}
+
 ResultCode RetrievalSearch::Run(const std::string& queryPath, std::uint16_t queryType,
                                 std::vector<FileRecord>& records) const {
   if (!IsFeatureKind(m_nFeature) || m_nColorWeight < 0 || m_nColorWeight > 100) {
@@ -152,12 +213,12 @@ ResultCode RetrievalSearch::Run(const std::string& queryPath, std::uint16_t quer
     // ranked list is complete (a cancelled or failed search changes nothing).
     const std::size_t total = records.size();
     std::vector<FileRecord> candidates;
-    for (std::size_t i = 0; i < total; ++i) {
-      const std::optional<std::uint16_t> type = TypeOf(records[i]);
-      if (!type) continue;  // skipped records show no progress step
+    const auto take = [&](std::size_t i, std::optional<std::uint16_t> type) {
+      if (!type) return true;  // skipped records show no progress step
       if (*type == queryType) candidates.push_back(records[i]);
-      if (!Report(SearchPhase::kLoading, i, total)) return kCanceled;
-    }
+      return Report(SearchPhase::kLoading, i, total);
+    };
+    if (!TakeTypes(records, take)) return kCanceled;
     if (candidates.empty()) return kNotPqzFile;
 
     // Calculating. A query that cannot be read would leave empty descriptors and rank the

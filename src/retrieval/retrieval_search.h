@@ -54,6 +54,12 @@ class RetrievalSearch {
   // file named like a PQZ file. Empty for records the loading phase skips.
   static std::optional<std::uint16_t> TypeOf(const FileRecord& record);
 
+  // Calls `take` with the index and TypeOf of every record in list order, on this thread;
+  // the files are probed on this and on helper threads, a little ahead of `take`. False when
+  // `take` returned false; no record after that one is taken then.
+  bool TakeTypes(const std::vector<FileRecord>& records,
+                 const std::function<bool(std::size_t, std::optional<std::uint16_t>)>& take) const;
+
   // Threads to score `candidates` candidates with.
   unsigned ThreadCount(std::size_t candidates) const;
   // Reports every step of the calculating phase and calls `score` for candidate 0..count-1,

@@ -131,14 +131,17 @@ TEST_F(SearchTest, ThreadsDoNotChangeTheRanking) {
       std::vector<FileRecord> records = listing;
       RetrievalSearch search(kind, 40);
       search.SetThreads(threads);
-      std::size_t expected = 0;
+      // Both the files probed and the candidates scored on several threads report in order.
+      std::size_t loaded = 0, expected = 0;
       bool inOrder = true;
       search.SetProgress([&](SearchPhase phase, std::size_t index, std::size_t) {
+        if (phase == SearchPhase::kLoading) inOrder = inOrder && index == loaded++;
         if (phase == SearchPhase::kCalculating) inOrder = inOrder && index == expected++;
         return true;
       });
       ASSERT_EQ(search.Run(query, 0, records), kSuccess);
       EXPECT_TRUE(inOrder);
+      EXPECT_EQ(loaded, listing.size());
       EXPECT_EQ(expected, listing.size());
       results.push_back(records);
     }
