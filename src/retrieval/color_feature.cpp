@@ -1,6 +1,7 @@
 #include "retrieval/color_feature.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -24,6 +25,50 @@ std::int64_t TruncToInt(double x) {
   if (x >= kHigh) return static_cast<std::int64_t>(kHigh);
   if (x <= kLow) return static_cast<std::int64_t>(kLow);
   return static_cast<std::int64_t>(x);
+}
+
+// The colours of the structure histogram's windows, counted through the 4 x 4 blocks of
+// patches that tile them: a window of 8 x 8 patches at a stride of 4 is exactly 2 x 2 blocks,
+// so the set of colours it holds is the union of four blocks' sets, each a bit mask made
+// once. For up to kBlockMaskBins colours (L = 4 gives 128).
+constexpr std::uint32_t kBlockMaskBins = 256;
+
+// Adds to out[b] the windows that hold colour b, as the window walk does; returns the sum
+// of those counts. Every bin is below kBlockMaskBins.
+std::uint64_t CountWindowColoursByBlocks(const std::vector<std::uint32_t>& binOf,
+                                         const PatchGrid& grid, Tarn::DoubleVector& out) {
+  using Mask = std::array<std::uint64_t, kBlockMaskBins / 64>;
+  constexpr std::uint32_t kBlock = 4;
+  const std::uint32_t blockColumns = grid.Columns / kBlock;
+  const std::uint32_t blockRows = grid.Rows / kBlock;
+  // Only whole blocks: a window never reaches into a partial one.
+  std::vector<Mask> blocks(static_cast<std::size_t>(blockColumns) * blockRows, Mask{});
+  for (std::uint32_t y = 0; y < blockRows * kBlock; ++y) {
+    const std::uint32_t* row = binOf.data() + static_cast<std::size_t>(y) * grid.Columns;
+    Mask* blockRow = blocks.data() + static_cast<std::size_t>(y / kBlock) * blockColumns;
+    for (std::uint32_t x = 0; x < blockColumns * kBlock; ++x) {
+      blockRow[x / kBlock][row[x] >> 6] |= std::uint64_t{1} << (row[x] & 63);
+    }
+  }
+  std::array<std::uint64_t, kBlockMaskBins> counts{};
+  std::uint64_t total = 0;
+  // Window (y0, x0) = 4 (by, bx) exists for y0 + 8 < R and x0 + 8 < C.
+  for (std::uint32_t by = 0; kBlock * by + 2 * kBlock < grid.Rows; ++by) {
+    const Mask* top = blocks.data() + static_cast<std::size_t>(by) * blockColumns;
+    const Mask* bottom = top + blockColumns;
+    for (std::uint32_t bx = 0; kBlock * bx + 2 * kBlock < grid.Columns; ++bx) {
+      for (std::size_t w = 0; w < Mask().size(); ++w) {
+        std::uint64_t held = top[bx][w] | top[bx + 1][w] | bottom[bx][w] | bottom[bx + 1][w];
+        total += static_cast<std::uint64_t>(__builtin_popcountll(held));
+        while (held != 0) {
+          ++counts[w * 64 + static_cast<std::size_t>(__builtin_ctzll(held))];
+          held &= held - 1;
+        }
+      }
+    }
+  }
+  for (std::uint32_t b = 0; b < out.Length(); ++b) out[b] += static_cast<double>(counts[b]);
+  return total;
 }
 
 // The averages of a grid: 3 rows, one column per patch of a non-empty grid.
@@ -159,33 +204,43 @@ ResultCode ColorFeature::ComputeStructureHistogram(const Tarn::Matrix<double>& a
   // Quantised HSV colour of every patch: 8 hue levels of 32, L saturation and value levels.
   const std::int64_t top = levels - 1;
   const double svStep = 256.0 / levels;
+  // Dividing by a power of two is multiplying by its inverse, exactly; other steps divide.
+  const bool powerOfTwo = std::ldexp(1.0, std::ilogb(svStep)) == svStep;
+  const double svInverse = 1.0 / svStep;
+  const auto level = [&](std::int32_t x) {
+    return std::min(TruncToInt(powerOfTwo ? x * svInverse : x / svStep), top);
+  };
   std::vector<std::uint32_t> binOf(grid.Patches);
   for (std::uint32_t k = 0; k < grid.Patches; ++k) {
     const PatchHsv hsv = PatchToHsv(static_cast<std::int32_t>(TruncToInt(averages(0, k))),
                                     static_cast<std::int32_t>(TruncToInt(averages(1, k))),
                                     static_cast<std::int32_t>(TruncToInt(averages(2, k))));
-    const std::int64_t qh = std::min<std::int64_t>(TruncToInt(hsv.h / 32.0), kHueLevels - 1);
-    const std::int64_t qs = std::min(TruncToInt(hsv.s / svStep), top);
-    const std::int64_t qv = std::min(TruncToInt(hsv.v / svStep), top);
+    const std::int64_t qh = std::min<std::int64_t>(TruncToInt(hsv.h * (1.0 / 32)), kHueLevels - 1);
+    const std::int64_t qs = level(hsv.s);
+    const std::int64_t qv = level(hsv.v);
     binOf[k] = ClampBin(levels * (levels * qh + qs) + qv, bins);
   }
 
   // Each window counts each colour it contains once, whatever its area: that is what makes
   // the descriptor see how colours are spread rather than how much of each there is. Window
   // origins stop strictly below C - 8 and R - 8, so the last columns and rows may be in none.
-  std::vector<std::uint8_t> present(bins);
   std::uint64_t total = 0;
-  for (std::uint32_t y0 = 0; y0 + kWindow < grid.Rows; y0 += kStride) {
-    for (std::uint32_t x0 = 0; x0 + kWindow < grid.Columns; x0 += kStride) {
-      std::fill(present.begin(), present.end(), 0);
-      for (std::uint32_t y = y0; y < y0 + kWindow; ++y) {
-        const std::uint32_t* row = binOf.data() + static_cast<std::size_t>(y) * grid.Columns;
-        for (std::uint32_t x = x0; x < x0 + kWindow; ++x) {
-          const std::uint32_t bin = row[x];
-          if (present[bin] == 0) {
-            present[bin] = 1;
-            out[bin] += 1.0;
-            ++total;
+  if (bins <= kBlockMaskBins) {
+    total = CountWindowColoursByBlocks(binOf, grid, out);
+  } else {
+    std::vector<std::uint8_t> present(bins);
+    for (std::uint32_t y0 = 0; y0 + kWindow < grid.Rows; y0 += kStride) {
+      for (std::uint32_t x0 = 0; x0 + kWindow < grid.Columns; x0 += kStride) {
+        std::fill(present.begin(), present.end(), 0);
+        for (std::uint32_t y = y0; y < y0 + kWindow; ++y) {
+          const std::uint32_t* row = binOf.data() + static_cast<std::size_t>(y) * grid.Columns;
+          for (std::uint32_t x = x0; x < x0 + kWindow; ++x) {
+            const std::uint32_t bin = row[x];
+            if (present[bin] == 0) {
+              present[bin] = 1;
+              out[bin] += 1.0;
+              ++total;
+            }
           }
         }
       }

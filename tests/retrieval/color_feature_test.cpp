@@ -1,6 +1,8 @@
 #include "retrieval/color_feature.h"
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -236,6 +238,55 @@ TEST(StructureHistogram, AColourCountsOncePerWindowWhateverItsArea) {
   ASSERT_EQ(ColorFeature(FEATURE_CSD).ComputeStructureHistogram(averages, grid, csd), kSuccess);
   EXPECT_DOUBLE_EQ(csd[kGreyBin], 0.5);
   EXPECT_DOUBLE_EQ(csd[kRedBin], 0.5);
+}
+
+// Random grids of a few colours, of every size from 9 to 23 patches a side: each bin is the
+// share of the windows (8 x 8 patches, origins every 4 strictly below C - 8 and R - 8) that
+// hold its colour, counted here window by window.
+TEST(StructureHistogram, MatchesAWindowByWindowCount) {
+  std::mt19937 rng(11);
+  const double palette[6][3] = {{150, 150, 150}, {255, 0, 0},  {0, 255, 0},
+                                {20, 40, 200},   {90, 10, 60}, {250, 250, 10}};
+  for (std::uint32_t columns = 9; columns <= 23; ++columns) {
+    for (std::uint32_t rows = 9; rows <= 23; rows += 7) {
+      const PatchGrid grid = Grid(columns, rows);
+      std::vector<int> colour(grid.Patches);
+      // Mostly grey, so that windows differ in the colours they hold.
+      for (int& c : colour) c = rng() % 16 == 0 ? static_cast<int>(1 + rng() % 5) : 0;
+      const Tarn::Matrix<double> averages =
+          MakeAverages(grid, [&](std::uint32_t r, std::uint32_t c, double rgb[3]) {
+            for (int i = 0; i < 3; ++i) rgb[i] = palette[colour[r * columns + c]][i];
+          });
+      std::vector<std::uint32_t> bin(grid.Patches);
+      for (std::uint32_t k = 0; k < grid.Patches; ++k) {
+        const double* p = palette[colour[k]];
+        const PatchHsv hsv = ColorFeature::PatchToHsv(static_cast<std::int32_t>(p[0]),
+                                                      static_cast<std::int32_t>(p[1]),
+                                                      static_cast<std::int32_t>(p[2]));
+        bin[k] =
+            4 * (4 * std::min(hsv.h / 32, 7) + std::min(hsv.s / 64, 3)) + std::min(hsv.v / 64, 3);
+      }
+      std::vector<double> counts(128, 0.0);
+      double total = 0;
+      for (std::uint32_t y0 = 0; y0 + 8 < rows; y0 += 4) {
+        for (std::uint32_t x0 = 0; x0 + 8 < columns; x0 += 4) {
+          std::vector<bool> seen(128, false);
+          for (std::uint32_t y = y0; y < y0 + 8; ++y) {
+            for (std::uint32_t x = x0; x < x0 + 8; ++x) seen[bin[y * columns + x]] = true;
+          }
+          for (std::uint32_t b = 0; b < 128; ++b) {
+            counts[b] += seen[b] ? 1 : 0;
+            total += seen[b] ? 1 : 0;
+          }
+        }
+      }
+      Tarn::DoubleVector csd;
+      ASSERT_EQ(ColorFeature(FEATURE_CSD).ComputeStructureHistogram(averages, grid, csd), kSuccess);
+      for (std::uint32_t b = 0; b < 128; ++b) {
+        ASSERT_EQ(csd[b], counts[b] / total) << columns << " x " << rows << " bin " << b;
+      }
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------------------
