@@ -118,6 +118,35 @@ TEST_F(SectionReaderTest, WiderBasesAreRefusedWith22) {
   ExpectSame(bases, m_file.bases);
 }
 
+// The reader takes a file's first 16 KB in one read: sections inside it, across its end and
+// beyond it all come back as stored.
+TEST_F(SectionReaderTest, SectionsOnEitherSideOfTheFirstReadComeBackAlike) {
+  for (const std::uint32_t dimension : {20u, 90u, 190u}) {
+    test::SyntheticPqz file = test::MakeSynthetic(40, 24, 8, dimension, dimension);
+    file.basePrecision = 8;
+    const std::string path = m_dir.File("sized.pqz");
+    ASSERT_EQ(test::WritePqz(path, file), kSuccess);
+    Tarn::Matrix<double> bases, averages;
+    PqzHeader header;
+    ASSERT_EQ(ReadBases(path, bases, header), kSuccess);
+    ExpectSame(bases, file.bases);
+    ASSERT_EQ(ReadAverages(path, averages, header), kSuccess);
+    ExpectSame(averages, file.averages);
+    Int16Rows rows;
+    ASSERT_EQ(ReadSmallBases(path, rows, header), kSuccess);
+    for (std::uint32_t r = 0; r < dimension; ++r) {
+      for (std::uint32_t c = 0; c < rows.Length(); ++c) {
+        ASSERT_EQ(rows.Row(r)[c], file.bases(r, c)) << dimension << ": " << r << ", " << c;
+      }
+    }
+    if (dimension == 20) {
+      EXPECT_LT(std::filesystem::file_size(path), 16384u);
+    } else {
+      EXPECT_GT(header.CoeffOffset, 16384);
+    }
+  }
+}
+
 // How a good file is damaged, and the code both readers must give for it.
 struct Damage {
   const char* name;
