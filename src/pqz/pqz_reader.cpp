@@ -45,14 +45,18 @@ ResultCode PqzReader::OpenFile(const std::string& path) {
   if (descriptor >= 0 && ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
     m_descriptor = descriptor;
     m_length = static_cast<std::uint64_t>(status.st_size);
-    try {
-      m_start.resize(static_cast<std::size_t>(
-          std::min<std::uint64_t>(std::max<std::uint64_t>(m_length, kPqzHeaderSize), kStartRead)));
-    } catch (const std::bad_alloc&) {
-      return kNoMemory;
+    // Only the bytes read are ever looked at, so the buffer is not cleared first.
+    const auto wanted = static_cast<std::size_t>(
+        std::min<std::uint64_t>(std::max<std::uint64_t>(m_length, kPqzHeaderSize), kStartRead));
+    if (!m_start) {
+      try {
+        m_start = std::make_unique_for_overwrite<std::uint8_t[]>(kStartRead);
+      } catch (const std::bad_alloc&) {
+        return kNoMemory;
+      }
     }
-    m_startBytes = ReadFullyAt(descriptor, 0, m_start.data(), m_start.size());
-    if (const ResultCode code = ParsePqzHeader(m_start.data(), m_startBytes, m_header);
+    m_startBytes = ReadFullyAt(descriptor, 0, m_start.get(), wanted);
+    if (const ResultCode code = ParsePqzHeader(m_start.get(), m_startBytes, m_header);
         code != kSuccess) {
       return code;
     }
@@ -103,7 +107,7 @@ ResultCode PqzReader::LocateSections() {
 
 bool PqzReader::ReadAt(std::uint64_t offset, std::uint8_t* bytes, std::size_t length) {
   if (offset + length <= m_startBytes) {
-    std::memcpy(bytes, m_start.data() + offset, length);
+    std::memcpy(bytes, m_start.get() + offset, length);
     return true;
   }
   if (m_descriptor >= 0) return ReadFullyAt(m_descriptor, offset, bytes, length) == length;
@@ -119,7 +123,7 @@ ResultCode PqzReader::ReadSection(PqzSection section, CPQZComponent& component, 
   if (m_descriptor >= 0 && extent.Offset + extent.Size <= m_startBytes) {
     // Read with the file's first bytes: the component reads them where they are.
     m_sectionStream.reset(
-        fmemopen(m_start.data() + extent.Offset, static_cast<std::size_t>(extent.Size), "rb"));
+        fmemopen(m_start.get() + extent.Offset, static_cast<std::size_t>(extent.Size), "rb"));
     if (!m_sectionStream) return kNoMemory;
     from = m_sectionStream.get();
   } else if (m_descriptor >= 0 && extent.Size <= kMaxSectionReadWhole) {

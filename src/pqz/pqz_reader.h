@@ -90,7 +90,7 @@ class PqzReader {
   int m_descriptor = -1;
   // The first bytes of a regular file: the header, the section heads and, in a small file,
   // the sections themselves.
-  std::vector<std::uint8_t> m_start;
+  std::unique_ptr<std::uint8_t[]> m_start;  // room for the first read, once one was made
   std::size_t m_startBytes = 0;
   // A section read whole by offset, and the stream over it that the component reads.
   std::vector<std::uint8_t> m_section;
