@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "foundation/int16_rows.h"
 #include "foundation/matrix.h"
 #include "fuzz_decode_limits.h"
 #include "fuzz_input_file.h"
@@ -35,6 +36,20 @@ FeatureOutcome ReadFeatureBytes(const std::uint8_t* data, std::size_t size) {
   const ResultCode averagesCode = ReadAverages(path, averages, header, limits);
   const ResultCode basesCode = ReadBases(path, bases, header, limits);
   outcome.Code = averagesCode != kSuccess ? averagesCode : basesCode;
+  Int16Rows small;
+  const ResultCode smallCode = ReadSmallBases(path, small, header, limits);
+  if (smallCode == kSuccess) {
+    outcome.SmallBasesAgree =
+        basesCode == kSuccess && small.Rows() == bases.Rows() && small.Length() == bases.Columns();
+    for (std::uint32_t r = 0; outcome.SmallBasesAgree && r < small.Rows(); ++r) {
+      for (std::uint32_t c = 0; c < small.Length(); ++c) {
+        outcome.SmallBasesAgree &= small.Row(r)[c] == bases(r, c);
+      }
+    }
+  } else {
+    // 22: a section the 16-bit rows do not take, which the search then reads as doubles.
+    outcome.SmallBasesAgree = smallCode == basesCode || smallCode == kInvalidValues;
+  }
 
   for (std::int32_t kind = 0; kind < kFeatureKindCount; ++kind) {
     ColorFeature colour(kind);

@@ -14,6 +14,9 @@ struct FeatureOutcome {
   /// False when a similarity came out of its range: the colour similarities outside -1..1,
   /// Edge outside 0..1 (or -1 for an unreadable target), or not a number.
   bool SimilaritiesInRange = true;
+  /// False when the 16-bit base reader and the double one disagree: another failure (22,
+  /// for a section the 16-bit rows do not take, aside) or other values.
+  bool SmallBasesAgree = true;
 };
 
 /// Treats `data` as a PQZ file and reads it the way a search does: the average and the base

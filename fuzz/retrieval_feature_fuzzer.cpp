@@ -1,5 +1,6 @@
 // libFuzzer target: arbitrary bytes as a PQZ file through the search's section readers and
-// its colour and Edge features. A similarity outside its range counts as a crash.
+// its colour and Edge features. A similarity outside its range, or base readers that disagree,
+// count as a crash.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include "retrieval_feature_entry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (!orvane::fuzz::ReadFeatureBytes(data, size).SimilaritiesInRange) std::abort();
+  const orvane::fuzz::FeatureOutcome outcome = orvane::fuzz::ReadFeatureBytes(data, size);
+  if (!outcome.SimilaritiesInRange || !outcome.SmallBasesAgree) std::abort();
   return 0;
 }

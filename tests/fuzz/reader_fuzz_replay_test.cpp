@@ -55,6 +55,7 @@ std::map<std::string, ResultCode> ReadCodes(const fs::path& path) {
 ResultCode Features(const std::vector<std::uint8_t>& bytes) {
   const fuzz::FeatureOutcome outcome = fuzz::ReadFeatureBytes(bytes.data(), bytes.size());
   EXPECT_TRUE(outcome.SimilaritiesInRange);
+  EXPECT_TRUE(outcome.SmallBasesAgree);
   return outcome.Code;
 }
 
