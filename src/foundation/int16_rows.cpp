@@ -41,11 +41,7 @@ bool Int16Rows::Assign(const double* data, std::uint32_t rows, std::uint32_t len
 std::int16_t* Int16Rows::Prepare(std::uint32_t rows, std::uint32_t length) {
   Clear();
   const std::uint32_t stride = (length + kStrideMultiple - 1) / kStrideMultiple * kStrideMultiple;
-  m_values.resize(static_cast<std::size_t>(rows) * stride);
-  for (std::uint32_t r = 0; r < rows && stride != length; ++r) {
-    std::int16_t* row = m_values.data() + static_cast<std::size_t>(r) * stride;
-    std::fill(row + length, row + stride, std::int16_t{0});
-  }
+  m_values.assign(static_cast<std::size_t>(rows) * stride, 0);
   m_rows = rows;
   m_length = length;
   m_stride = stride;

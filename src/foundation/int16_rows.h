@@ -23,9 +23,9 @@ class Int16Rows {
   /// allocates once.
   bool Assign(const double* data, std::uint32_t rows, std::uint32_t length);
 
-  /// Makes room for `rows` rows of `length` values to be written in place, Stride() apart
-  /// from the first, which is returned; the padding after each row is zero, the values are
-  /// not. Finish must follow before the rows are used. Keeps storage as Assign does.
+  /// Makes room for `rows` rows of `length` zeros to be written in place, Stride() apart
+  /// from the first, which is returned; the padding after each row is zero too. Finish must
+  /// follow before the rows are used. Keeps storage as Assign does.
   std::int16_t* Prepare(std::uint32_t rows, std::uint32_t length);
   /// After the rows are written: takes their largest magnitude and checks the bound of
   /// Assign (-32768 included). false, leaving nothing, when it fails.

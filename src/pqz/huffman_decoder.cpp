@@ -191,15 +191,20 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
   constexpr bool kStore = kStores<Out>;
   using Kind = RunSizeSymbol::Kind;
   // The meaning of every first-level entry. The entries of one code word are consecutive,
-  // so each code word is interpreted once.
-  std::vector<Meaning> first(m_lookup.size());
+  // so each code word is interpreted once. Both tables are kept per thread from one walk to
+  // the next, and every entry is written below.
+  thread_local std::vector<Meaning> first;
   // The entries' totals once more in a table of bytes: the next symbol waits only on this
   // load, addressed by the index itself, and the rest of the entry is read beside it.
-  std::vector<std::uint8_t> totals(m_lookup.size(), 0);
+  thread_local std::vector<std::uint8_t> totals;
+  first.resize(m_lookup.size());
+  totals.resize(m_lookup.size());
   unsigned longestShort = 0;
   for (std::size_t e = 0; e < m_lookup.size();) {
     const std::uint32_t length = m_lookup[e] & kLengthMask;
     if (length == 0) {
+      first[e] = Meaning{};
+      totals[e] = 0;
       ++e;
       continue;
     }
@@ -244,9 +249,10 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
     Out* row = nullptr;
     if constexpr (kStore) {
       // The row is cleared first, so that zero runs, ZRL and EOB only move the column: one
-      // pass of wide stores instead of stores of zeros before every value.
+      // pass of wide stores instead of stores of zeros before every value. 16-bit rows come
+      // cleared, all in one pass.
       row = data + r * stride;
-      std::fill(row, row + columns, Out{0});
+      if constexpr (!std::is_same_v<Out, std::int16_t>) std::fill(row, row + columns, Out{0});
     }
     std::uint32_t e = 0;
     while (e < columns) {

@@ -63,9 +63,9 @@ class HuffmanDecoder {
   ResultCode DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet, double* data,
                         std::uint32_t rows, std::uint32_t columns) const;
 
-  /// DecodeRows into rows of 16-bit integers `stride` values apart (the values between are
-  /// left alone), for an alphabet whose values fit 16 bits: 22 for a precision above 15 or
-  /// a stride below the columns.
+  /// DecodeRows into rows of 16-bit integers `stride` values apart, for an alphabet whose
+  /// values fit 16 bits: 22 for a precision above 15 or a stride below the columns. The rows
+  /// must hold zeros: only the values of value symbols are written, nothing between the rows.
   ResultCode DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet, std::int16_t* data,
                         std::uint32_t rows, std::uint32_t columns, std::size_t stride) const;
 

@@ -119,8 +119,8 @@ class CPQZComponent : public Tarn::Matrix<double> {
   static constexpr std::int32_t kMaxSmallPrecision = 14;
 
   /// Decodes a Coding 0 payload of P <= kMaxSmallPrecision into `data`, the matrix's rows
-  /// of 16-bit integers `stride` (at least the columns) values apart: the stored values, as
-  /// Expand decodes them before Unpredict and Dequantize. After Read or ReadStreamed, before
+  /// of 16-bit integers `stride` (at least the columns) values apart, which must hold zeros:
+  /// the stored values, as Expand decodes them before Unpredict and Dequantize. After Read or ReadStreamed, before
   /// ExpandRows or ExpandColumns; the matrix itself is left as it is. 22 for any other payload
   /// (Coding 1 or a larger P: Expand reads those) or a short stride, 23 when not ready;
   /// otherwise the codes of Expand.

@@ -1,5 +1,6 @@
 #include "pqz/pqz_component.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -38,7 +39,8 @@ ResultCode ReadSection(const std::vector<std::uint8_t>& bytes, const PqzHeader& 
 }
 
 // Reads one section as ReadSection does, but streamed, and decodes its `rows` x `columns`
-// stored values into 16-bit rows a few values apart more than the columns (77 in between).
+// stored values into zeroed 16-bit rows a few values apart more than the columns (77 in
+// between).
 ResultCode ReadSmall(const std::vector<std::uint8_t>& bytes, const PqzHeader& header,
                      CPQZComponent& out, std::uint32_t rows, std::uint32_t columns,
                      std::vector<std::int16_t>& values, std::size_t& stride) {
@@ -47,6 +49,7 @@ ResultCode ReadSmall(const std::vector<std::uint8_t>& bytes, const PqzHeader& he
   if (const ResultCode code = out.ReadStreamed(file.get()); code != kSuccess) return code;
   stride = columns + 5;
   values.assign(rows * stride, 77);
+  for (std::uint32_t r = 0; r < rows; ++r) std::fill_n(values.begin() + r * stride, columns, 0);
   return out.ExpandSmall(values.data(), stride);
 }
 
