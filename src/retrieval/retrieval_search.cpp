@@ -156,7 +156,7 @@ bool RetrievalSearch::TakeTypes(
     return true;
   }
   // Every thread probes the next unclaimed record; this thread takes the records in order,
-  // probing ahead itself while the one it wants is not ready.
+  // probing itself while the one it wants is not ready.
   std::vector<std::optional<std::uint16_t>> types(total);
   std::unique_ptr<std::atomic<bool>[]> ready(new std::atomic<bool>[total]);
   for (std::size_t i = 0; i < total; ++i) ready[i].store(false, std::memory_order_relaxed);
@@ -169,37 +169,28 @@ bool RetrievalSearch::TakeTypes(
     ready[j].store(true, std::memory_order_release);
     return true;
   };
+  // However this function is left, the helpers are stopped and joined first.
   std::vector<std::thread> helpers;
-  const auto stop_helpers = [&] {
-    stop.store(true, std::memory_order_relaxed);
-    for (std::thread& t : helpers) t.join();
-  };
-  try {
-    for (unsigned t = 1; t < threads; ++t) {
-      helpers.emplace_back([&] {
-        while (!stop.load(std::memory_order_relaxed) && probe_next()) {
-        }
-      });
+  struct Joiner {
+    std::atomic<bool>& stop;
+    std::vector<std::thread>& threads;
+    ~Joiner() {
+      stop.store(true, std::memory_order_relaxed);
+      for (std::thread& t : threads) t.join();
     }
-  } catch (...) {
-    stop_helpers();
-    throw;
+  } joiner{stop, helpers};
+  for (unsigned t = 1; t < threads; ++t) {
+    helpers.emplace_back([&] {
+      while (!stop.load(std::memory_order_relaxed) && probe_next()) {
+      }
+    });
   }
-  try {
-    for (std::size_t i = 0; i < total; ++i) {
-      while (!ready[i].load(std::memory_order_acquire)) {
-        if (!probe_next()) std::this_thread::yield();  // a helper is probing it
-      }
-      if (!take(i, types[i])) {
-        stop_helpers();
-        return false;
-      }
+  for (std::size_t i = 0; i < total; ++i) {
+    while (!ready[i].load(std::memory_order_acquire)) {
+      if (!probe_next()) std::this_thread::yield();  // a helper is probing it
     }
-  } catch (...) {
-    stop_helpers();
-    throw;
+    if (!take(i, types[i])) return false;
   }
-  stop_helpers();
   return true;
 }
 

@@ -55,7 +55,7 @@ class RetrievalSearch {
   static std::optional<std::uint16_t> TypeOf(const FileRecord& record);
 
   // Calls `take` with the index and TypeOf of every record in list order, on this thread;
-  // the files are probed on this and on helper threads, a little ahead of `take`. False when
+  // the files are probed on this and on helper threads, ahead of `take`. False when
   // `take` returned false; no record after that one is taken then.
   bool TakeTypes(const std::vector<FileRecord>& records,
                  const std::function<bool(std::size_t, std::optional<std::uint16_t>)>& take) const;
