@@ -79,14 +79,24 @@ ResultCode ReadSmallBases(const std::string& path, Int16Rows& bases, PqzHeader& 
   }
   std::uint64_t rows, columns;
   SectionShape(reader, PqzSection::kBase, rows, columns);
-  // Streamed: the double matrix is never allocated.
   CBase component;
   try {
-    if (const ResultCode code = reader.ReadSection(PqzSection::kBase, component, true);
+    if (const ResultCode code = reader.ReadSection(PqzSection::kBase, component);
         code != kSuccess) {
       return code;
     }
     reader.Close();
+    if (component.Coding() != kCodingHuffman ||
+        component.Block().Precision > CPQZComponent::kMaxSmallPrecision) {
+      // Values that may not fit 16 bits as they are decoded: through the double matrix.
+      if (const ResultCode code = component.Expand(false); code != kSuccess) return code;
+      if (!bases.Assign(component.Data(), component.Rows(), component.Columns())) {
+        return kInvalidValues;
+      }
+      header = reader.Header();
+      return kSuccess;
+    }
+    // The double matrix is allocated by the read but never touched.
     const auto d = static_cast<std::uint32_t>(rows);
     const auto length = static_cast<std::uint32_t>(columns);
     std::int16_t* values = bases.Prepare(d, length);

@@ -30,10 +30,10 @@ ResultCode ReadAverages(const std::string& path, Tarn::Matrix<double>& averages,
 ResultCode ReadBases(const std::string& path, Tarn::Matrix<double>& bases, PqzHeader& header,
                      const DecodeLimits& limits = {});
 
-/// ReadBases into 16-bit rows, for bases stored as small integers, as every encoder writes
-/// them: the same values, without the double matrix. 22 when the section holds other values
-/// (Coding 1, a precision above 14, or values past the bound of Int16Rows), which ReadBases
-/// reads; otherwise the codes of ReadBases. `bases` holds nothing after a failure; `header`
+/// ReadBases into 16-bit rows (see Int16Rows): the same values. Bases stored as small
+/// integers, as every encoder writes them, are decoded straight into the rows, without the
+/// double matrix. 22 when a value does not meet the bound of Int16Rows (ReadBases reads
+/// those); otherwise the codes of ReadBases. `bases` holds nothing after a failure; `header`
 /// is written only on success.
 ResultCode ReadSmallBases(const std::string& path, Int16Rows& bases, PqzHeader& header,
                           const DecodeLimits& limits = {});

@@ -237,8 +237,8 @@ TEST(BaseCorrelation, BasesOfDifferentLengthsAreRefused) {
 // ---------------------------------------------------------------------------------------
 // Files
 
-// Every file test runs with bases of 8 bits (read into 16-bit rows) and of 24 bits (read as
-// doubles).
+// Every file test runs with bases of 8 bits (decoded straight into 16-bit rows) and of 24
+// bits (decoded as doubles first).
 class EdgeFiles : public testing::TestWithParam<std::int32_t> {
  protected:
   std::string Write(const std::string& name, test::SyntheticPqz file) {
@@ -276,6 +276,25 @@ TEST_P(EdgeFiles, AFileMatchesItselfWithOne) {
   EdgeFeature edge;
   ASSERT_EQ(edge.LoadQuery(path), kSuccess);
   EXPECT_NEAR(edge.Similarity(path), 1.0, 1e-12);
+}
+
+// A value past what 16-bit rows hold sends query and target the double way.
+TEST_P(EdgeFiles, BasesBeyondSixteenBitsAreComparedAsDoubles) {
+  if (GetParam() < 24) GTEST_SKIP() << "8 bits cannot store the value";
+  test::SyntheticPqz wide = test::MakeSynthetic(48, 40, 8, 20, 5);
+  wide.bases(3, 7) = 40000;
+  test::SyntheticPqz narrow = test::MakeSynthetic(48, 40, 8, 20, 5);
+  const std::string widePath = Write("wide.pqz", wide);
+  const std::string narrowPath = Write("narrow.pqz", narrow);
+  EdgeFeature edge;
+  ASSERT_EQ(edge.LoadQuery(widePath), kSuccess);
+  EXPECT_NEAR(edge.Similarity(widePath), 1.0, 1e-12);
+  const double across = edge.Similarity(narrowPath);
+  EXPECT_GT(across, 0.5);
+  EXPECT_LT(across, 1.0);
+  EdgeFeature back;
+  ASSERT_EQ(back.LoadQuery(narrowPath), kSuccess);
+  EXPECT_EQ(back.Similarity(widePath), across);  // the greedy pairing is symmetric here
 }
 
 TEST_P(EdgeFiles, BasesBeyondTheNinetySixthDoNotCount) {

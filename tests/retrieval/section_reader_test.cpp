@@ -102,13 +102,24 @@ TEST_F(SectionReaderTest, SmallBasesComeBackAsTheSameIntegers) {
   EXPECT_EQ(rows.Largest(), largest);
 }
 
-// Bases of a precision whose values may not fit 16 bits are left to ReadBases.
-TEST_F(SectionReaderTest, WiderBasesAreRefusedWith22) {
+// Bases of a precision whose values may not fit 16 bits go through the double matrix: the
+// same integers, or 22 for a value past what 16-bit rows hold, which ReadBases reads.
+TEST_F(SectionReaderTest, WiderBasesComeBackAlikeOrAreRefusedWith22) {
   m_file.basePrecision = 15;
   ASSERT_EQ(test::WritePqz(m_path, m_file), kSuccess);
   Int16Rows rows;
-  ASSERT_TRUE(rows.Assign(m_file.bases.Data(), 1, 8));
   PqzHeader header;
+  ASSERT_EQ(ReadSmallBases(m_path, rows, header), kSuccess);
+  Int16Rows want;
+  ASSERT_TRUE(want.Assign(m_file.bases.Data(), m_file.bases.Rows(), m_file.bases.Columns()));
+  ASSERT_EQ(rows.Rows(), want.Rows());
+  for (std::uint32_t r = 0; r < want.Rows(); ++r) {
+    EXPECT_TRUE(std::equal(rows.Row(r), rows.Row(r) + rows.Stride(), want.Row(r))) << r;
+  }
+
+  m_file.basePrecision = 0;  // 24 bits
+  m_file.bases(1, 2) = 40000;
+  ASSERT_EQ(test::WritePqz(m_path, m_file), kSuccess);
   header.ImageWidth = 4242;
   EXPECT_EQ(ReadSmallBases(m_path, rows, header), kInvalidValues);
   EXPECT_TRUE(rows.IsEmpty());
