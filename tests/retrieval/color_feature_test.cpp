@@ -243,7 +243,14 @@ TEST(StructureHistogram, AColourCountsOncePerWindowWhateverItsArea) {
 // Random grids of a few colours, of every size from 9 to 23 patches a side: each bin is the
 // share of the windows (8 x 8 patches, origins every 4 strictly below C - 8 and R - 8) that
 // hold its colour, counted here window by window.
-TEST(StructureHistogram, MatchesAWindowByWindowCount) {
+// Both ways of counting: L = 4 (128 bins, through block masks) and L = 6 (288 bins, window by
+// window).
+class StructureLevels : public testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(StructureLevels, MatchesAWindowByWindowCount) {
+  const std::uint32_t levels = GetParam();
+  const std::uint32_t bins = 8 * levels * levels;
+  const double svStep = 256.0 / levels;
   std::mt19937 rng(11);
   const double palette[6][3] = {{150, 150, 150}, {255, 0, 0},  {0, 255, 0},
                                 {20, 40, 200},   {90, 10, 60}, {250, 250, 10}};
@@ -263,31 +270,37 @@ TEST(StructureHistogram, MatchesAWindowByWindowCount) {
         const PatchHsv hsv = ColorFeature::PatchToHsv(static_cast<std::int32_t>(p[0]),
                                                       static_cast<std::int32_t>(p[1]),
                                                       static_cast<std::int32_t>(p[2]));
-        bin[k] =
-            4 * (4 * std::min(hsv.h / 32, 7) + std::min(hsv.s / 64, 3)) + std::min(hsv.v / 64, 3);
+        const auto level = [&](std::int32_t x) {
+          return std::min(static_cast<std::uint32_t>(x / svStep), levels - 1);
+        };
+        bin[k] = levels * (levels * std::min<std::uint32_t>(hsv.h / 32, 7) + level(hsv.s)) +
+                 level(hsv.v);
       }
-      std::vector<double> counts(128, 0.0);
+      std::vector<double> counts(bins, 0.0);
       double total = 0;
       for (std::uint32_t y0 = 0; y0 + 8 < rows; y0 += 4) {
         for (std::uint32_t x0 = 0; x0 + 8 < columns; x0 += 4) {
-          std::vector<bool> seen(128, false);
+          std::vector<bool> seen(bins, false);
           for (std::uint32_t y = y0; y < y0 + 8; ++y) {
             for (std::uint32_t x = x0; x < x0 + 8; ++x) seen[bin[y * columns + x]] = true;
           }
-          for (std::uint32_t b = 0; b < 128; ++b) {
+          for (std::uint32_t b = 0; b < bins; ++b) {
             counts[b] += seen[b] ? 1 : 0;
             total += seen[b] ? 1 : 0;
           }
         }
       }
       Tarn::DoubleVector csd;
-      ASSERT_EQ(ColorFeature(FEATURE_CSD).ComputeStructureHistogram(averages, grid, csd), kSuccess);
-      for (std::uint32_t b = 0; b < 128; ++b) {
+      ASSERT_EQ(ColorFeature(FEATURE_CSD, levels).ComputeStructureHistogram(averages, grid, csd),
+                kSuccess);
+      for (std::uint32_t b = 0; b < bins; ++b) {
         ASSERT_EQ(csd[b], counts[b] / total) << columns << " x " << rows << " bin " << b;
       }
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Levels, StructureLevels, testing::Values(4u, 6u));
 
 // ---------------------------------------------------------------------------------------
 // Similarity measures
