@@ -131,11 +131,37 @@ inline std::uint64_t BytesAt(const std::uint8_t* buffer, std::uint64_t at) {
   return __builtin_bswap64(w);
 }
 
+// A first-level entry as the hot loop takes it: a value symbol whose code word is shorter
+// than the index, so that the index also holds its first extra bit, and which is at most
+// kHotBits long. Such a symbol's value is its code word and extra bits read as one number
+// plus a constant of the entry: the extra bits are that number less the code word shifted
+// past them, and the first extra bit tells whether ExtendValue subtracts 2^k - 1.
+struct HotEntry {
+  std::uint32_t runPlusOne = kNotAValue;  // the run and the value; kNotAValue for the rest
+  std::int32_t constant = 0;
+};
+static_assert(sizeof(HotEntry) == 8);
+
+constexpr unsigned kHotBits = 28;
+
+// The hot entry of a first-level entry `index` with meaning `m`.
+HotEntry HotEntryOf(std::uint32_t index, const Meaning& m) {
+  const unsigned extra = m.total - m.length;
+  if (m.run == kNotAValue || m.length >= HuffmanDecoder::kLookupBits || m.total > kHotBits ||
+      extra == 0) {
+    return {};
+  }
+  const unsigned below = HuffmanDecoder::kLookupBits - m.length;
+  const std::int64_t code = index >> below;
+  const bool positive = ((index >> (below - 1)) & 1) != 0;
+  const std::int64_t offset = positive ? 0 : -((std::int64_t{1} << extra) - 1);
+  return {m.run + 1, static_cast<std::int32_t>(offset - (code << extra))};
+}
+
 // The hot loop of the row walk, apart from the rest so that its few values stay in
-// registers: value symbols whose code word the first-level table holds and whose run stays
-// inside the row, for as long as they come, the row lasts and the buffer holds eight bytes
-// past the bits in hand. Stops before any other symbol, which the caller then decodes and
-// checks its own way.
+// registers: symbols that the hot table takes and whose run stays inside the row, for as
+// long as they come, the row lasts and the buffer holds eight bytes past the bits in hand.
+// Stops before any other symbol, which the caller then decodes and checks its own way.
 //
 // `acc` holds the stream's bits from `position` on, `held` of them counted, and `next` is
 // the byte that starts right after them (next x 8 = position + held). Every refill ORs in
@@ -144,7 +170,7 @@ inline std::uint64_t BytesAt(const std::uint8_t* buffer, std::uint64_t at) {
 // wait for the symbols in between. kPerRefill symbols of at most 56 / kPerRefill bits each
 // follow one refill.
 template <typename Out, int kPerRefill>
-void DecodeValueRun(const Meaning* first, const std::uint8_t* totals, const std::uint8_t* buffer,
+void DecodeValueRun(const HotEntry* hot, const std::uint8_t* totals, const std::uint8_t* buffer,
                     std::uint64_t lastLoad, BitWindow& window, Out* row, std::uint32_t& column,
                     std::uint32_t columns) {
   const std::uint64_t start = window.position;
@@ -165,13 +191,13 @@ void DecodeValueRun(const Meaning* first, const std::uint8_t* totals, const std:
     for (int i = 0; i < kPerRefill; ++i) {
       const std::uint64_t index = acc >> (64 - HuffmanDecoder::kLookupBits);
       const unsigned total = totals[index];
-      const Meaning m = first[index];
-      if (m.run >= room) goto done;  // also every symbol but a value
+      const HotEntry h = hot[index];
+      if (h.runPlusOne > room) goto done;  // also every symbol the table does not take
       if constexpr (kStores<Out>) {
-        out += m.run;
-        *out++ = static_cast<Out>(ValueAfter(acc, m));
+        out += h.runPlusOne;
+        out[-1] = static_cast<Out>(static_cast<std::int64_t>(acc >> (64 - total)) + h.constant);
       }
-      room -= m.run + 1;
+      room -= h.runPlusOne;
       acc <<= total;
       held -= total;
       if (room == 0) goto done;
@@ -197,14 +223,17 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
   // The entries' totals once more in a table of bytes: the next symbol waits only on this
   // load, addressed by the index itself, and the rest of the entry is read beside it.
   thread_local std::vector<std::uint8_t> totals;
+  thread_local std::vector<HotEntry> hot;
   first.resize(m_lookup.size());
   totals.resize(m_lookup.size());
-  unsigned longestShort = 0;
+  hot.resize(m_lookup.size());
+  unsigned longestHot = 0;
   for (std::size_t e = 0; e < m_lookup.size();) {
     const std::uint32_t length = m_lookup[e] & kLengthMask;
     if (length == 0) {
       first[e] = Meaning{};
       totals[e] = 0;
+      hot[e] = HotEntry{};
       ++e;
       continue;
     }
@@ -219,12 +248,16 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
     std::fill(first.begin() + static_cast<std::ptrdiff_t>(e),
               first.begin() + static_cast<std::ptrdiff_t>(e + span), meaning);
     std::fill_n(totals.begin() + static_cast<std::ptrdiff_t>(e), span, meaning.total);
-    longestShort = std::max<unsigned>(longestShort, meaning.total);
+    for (std::size_t i = e; i < e + span; ++i) {
+      hot[i] = HotEntryOf(static_cast<std::uint32_t>(i), meaning);
+      if (hot[i].runPlusOne != kNotAValue)
+        longestHot = std::max<unsigned>(longestHot, meaning.total);
+    }
     e += span;
   }
-  // Two symbols follow one refill of the hot loop when every symbol of the table is at most
-  // 28 bits long, as in every photo's sections.
-  const bool pairs = 2 * longestShort <= 56;
+  // Three symbols follow one refill of the hot loop when every symbol it takes is at most
+  // 18 bits long, as with bases of up to 8 bits; two otherwise (at most kHotBits).
+  const bool triples = 3 * longestHot <= 56;
 
   // The bits from the read position on are kept in a window that is loaded afresh from
   // memory (eight bytes at the read position) only when it may no longer hold a whole
@@ -256,11 +289,11 @@ ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& al
     }
     std::uint32_t e = 0;
     while (e < columns) {
-      if (pairs) {
-        DecodeValueRun<Out, 2>(first.data(), totals.data(), buffer, lastLoad, window, row, e,
+      if (triples) {
+        DecodeValueRun<Out, 3>(hot.data(), totals.data(), buffer, lastLoad, window, row, e,
                                columns);
       } else {
-        DecodeValueRun<Out, 1>(first.data(), totals.data(), buffer, lastLoad, window, row, e,
+        DecodeValueRun<Out, 2>(hot.data(), totals.data(), buffer, lastLoad, window, row, e,
                                columns);
       }
       if (e >= columns) break;

@@ -381,7 +381,11 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{3, 10, {0, 0, 0, 0, 0, 31, 2}},
         // 27 symbols of values up to 24 bits: symbols longer than two fit in one refill of
         // the walk's window.
-        WalkCase{24, 1, {0, 0, 0, 0, 8, 8, 8, 3}}));
+        WalkCase{24, 1, {0, 0, 0, 0, 8, 8, 8, 3}},
+        // Values of up to 9 bits after code words of up to 9 bits: three symbols of at most
+        // 18 bits to one refill, and code words of 10 bits, whose first extra bit lies past
+        // the table's index.
+        WalkCase{9, 2, {0, 0, 2, 2, 2, 2, 2, 2, 2, 2, 4}}));
 
 struct BadLists {
   const char* what;
