@@ -80,6 +80,15 @@ struct Meaning {
 };
 static_assert(sizeof(Meaning) == 8);
 
+// The meaning of symbol `s` after a code word of `length` bits.
+inline Meaning MeaningOf(const RunSizeSymbol& s, unsigned length) {
+  const bool value = s.kind == RunSizeSymbol::Kind::kValue;
+  const unsigned extra = value ? static_cast<unsigned>(s.size) : 0;
+  return {value ? s.run : kNotAValue, static_cast<std::uint8_t>(length),
+          static_cast<std::uint8_t>(length + extra), static_cast<std::uint8_t>(64 - extra),
+          static_cast<std::uint8_t>(s.kind)};
+}
+
 // The bit reader of the row walk: `acc` holds the stream's bits from `position` on, `avail`
 // of them valid from the top.
 struct BitWindow {
@@ -131,253 +140,503 @@ inline std::uint64_t BytesAt(const std::uint8_t* buffer, std::uint64_t at) {
   return __builtin_bswap64(w);
 }
 
-// A first-level entry as the hot loop takes it: a value symbol whose code word is shorter
+// A first-level entry as the hot loop takes it. A value symbol whose code word is shorter
 // than the index, so that the index also holds its first extra bit, and which is at most
-// kHotBits long. Such a symbol's value is its code word and extra bits read as one number
-// plus a constant of the entry: the extra bits are that number less the code word shifted
-// past them, and the first extra bit tells whether ExtendValue subtracts 2^k - 1.
+// kHotBits long: its value is its code word and extra bits read as one number plus a
+// constant of the entry (the extra bits are that number less the code word shifted past
+// them, and the first extra bit tells whether ExtendValue subtracts 2^k - 1). EOB and a ZRL
+// of at least one zero, of any short code word, write a zero as the last column they move
+// over, which already holds one.
 struct HotEntry {
-  std::uint32_t runPlusOne = kNotAValue;  // the run and the value; kNotAValue for the rest
+  // The columns a value symbol or ZRL moves over; 0 for EOB, which moves to the end of the
+  // row; kNotAValue for the rest.
+  std::uint32_t step = kNotAValue;
   std::int32_t constant = 0;
 };
 static_assert(sizeof(HotEntry) == 8);
 
 constexpr unsigned kHotBits = 28;
 
-// The hot entry of a first-level entry `index` with meaning `m`.
-HotEntry HotEntryOf(std::uint32_t index, const Meaning& m) {
+// The hot entry of a first-level entry `index` with meaning `m`; `zeroRun` is R.
+HotEntry HotEntryOf(std::uint32_t index, const Meaning& m, std::uint32_t zeroRun) {
+  using Kind = RunSizeSymbol::Kind;
+  const unsigned below = HuffmanDecoder::kLookupBits - m.length;
+  const std::int64_t code = index >> below;
+  const auto kind = static_cast<Kind>(m.kind);
+  if (kind == Kind::kEndOfRow) return {0, static_cast<std::int32_t>(-code)};
+  if (kind == Kind::kZeroRun) {
+    if (zeroRun == 0) return {};
+    return {zeroRun, static_cast<std::int32_t>(-code)};
+  }
   const unsigned extra = m.total - m.length;
-  if (m.run == kNotAValue || m.length >= HuffmanDecoder::kLookupBits || m.total > kHotBits ||
+  if (kind != Kind::kValue || m.length >= HuffmanDecoder::kLookupBits || m.total > kHotBits ||
       extra == 0) {
     return {};
   }
-  const unsigned below = HuffmanDecoder::kLookupBits - m.length;
-  const std::int64_t code = index >> below;
   const bool positive = ((index >> (below - 1)) & 1) != 0;
   const std::int64_t offset = positive ? 0 : -((std::int64_t{1} << extra) - 1);
   return {m.run + 1, static_cast<std::int32_t>(offset - (code << extra))};
 }
 
+// The hot loop's values, few enough to stay in registers. `acc` holds the stream's bits from
+// the read position on, `held` of them counted, and `next` is the byte that starts right
+// after them (next x 8 = position + held); `room` is what is left of the row and `out` its
+// next column. A walk may go on into `rowsAfter` further rows, `gap` values after the end of
+// each row.
+template <typename Out>
+struct HotLane {
+  const HotEntry* hot;
+  const std::uint8_t* totals;
+  const std::uint8_t* next;
+  const std::uint8_t* last;
+  std::uint64_t acc;
+  unsigned held;
+  std::uint32_t room;
+  std::uint32_t columns;
+  std::uint32_t rowsAfter;
+  std::size_t gap;
+  Out* out;
+};
+
+// Every refill ORs in the eight bytes at `next` below the counted bits, bringing `held` to
+// 56 or more, so the refill needs no branch, and its load, whose address the previous refill
+// set, does not wait for the symbols in between.
+template <typename Out>
+inline void Refill(HotLane<Out>& l) {
+  l.acc |= BytesAt(l.next, 0) >> l.held;  // held < 64
+  l.next += (63 - l.held) >> 3;
+  l.held |= 56;
+}
+
+// One symbol of a lane; false when the lane stops, before a symbol it does not take or at
+// the end of its last row.
+template <typename Out>
+inline bool TakeHot(HotLane<Out>& l) {
+  const std::uint64_t index = l.acc >> (64 - HuffmanDecoder::kLookupBits);
+  const unsigned total = l.totals[index];
+  const HotEntry h = l.hot[index];
+  if (h.step > l.room) return false;  // also every symbol the table does not take
+  const std::uint32_t step = h.step != 0 ? h.step : l.room;
+  if constexpr (kStores<Out>) {
+    l.out += step;
+    l.out[-1] = static_cast<Out>(static_cast<std::int64_t>(l.acc >> (64 - total)) + h.constant);
+  }
+  l.room -= step;
+  l.acc <<= total;
+  l.held -= total;
+  if (l.room != 0) return true;
+  if (l.rowsAfter == 0) return false;
+  --l.rowsAfter;
+  if constexpr (kStores<Out>) l.out += l.gap;
+  l.room = l.columns;
+  return true;
+}
+
 // The hot loop of the row walk, apart from the rest so that its few values stay in
-// registers: symbols that the hot table takes and whose run stays inside the row, for as
-// long as they come, the row lasts and the buffer holds eight bytes past the bits in hand.
-// Stops before any other symbol, which the caller then decodes and checks its own way.
-//
-// `acc` holds the stream's bits from `position` on, `held` of them counted, and `next` is
-// the byte that starts right after them (next x 8 = position + held). Every refill ORs in
-// the eight bytes at `next` below the counted bits, bringing `held` to 56 or more, so the
-// refill needs no branch, and its load, whose address the previous refill set, does not
-// wait for the symbols in between. kPerRefill symbols of at most 56 / kPerRefill bits each
-// follow one refill.
+// registers: the symbols that the hot table takes whose run stays inside the row, for as
+// long as they come, the rows last and the buffer holds eight bytes past the bits in hand.
+// Stops before any other symbol, which the caller then decodes and checks its own way, and
+// at the end of the last row it may enter. kPerRefill symbols of at most 56 / kPerRefill
+// bits each follow one refill.
 template <typename Out, int kPerRefill>
-void DecodeValueRun(const HotEntry* hot, const std::uint8_t* totals, const std::uint8_t* buffer,
-                    std::uint64_t lastLoad, BitWindow& window, Out* row, std::uint32_t& column,
-                    std::uint32_t columns) {
-  const std::uint64_t start = window.position;
-  if (column >= columns || (start >> 3) + 7 > lastLoad) return;
-  // Few values live through the loop, so that all stay in registers: the read position is
-  // next x 8 - held, and the column columns - room.
-  const std::uint8_t* next = buffer + (start >> 3) + 7;
-  const std::uint8_t* const last = buffer + lastLoad;
-  std::uint64_t acc = WindowAt(buffer, start);
-  unsigned held = 56 - static_cast<unsigned>(start & 7);
-  std::uint32_t room = columns - column;
-  Out* out = nullptr;
-  if constexpr (kStores<Out>) out = row + column;
-  while (next <= last) {
-    acc |= BytesAt(next, 0) >> held;  // held < 64
-    next += (63 - held) >> 3;
-    held |= 56;
+void DecodeValueRun(HotLane<Out>& l) {
+  while (l.next <= l.last) {
+    Refill(l);
     for (int i = 0; i < kPerRefill; ++i) {
-      const std::uint64_t index = acc >> (64 - HuffmanDecoder::kLookupBits);
-      const unsigned total = totals[index];
-      const HotEntry h = hot[index];
-      if (h.runPlusOne > room) goto done;  // also every symbol the table does not take
-      if constexpr (kStores<Out>) {
-        out += h.runPlusOne;
-        out[-1] = static_cast<Out>(static_cast<std::int64_t>(acc >> (64 - total)) + h.constant);
-      }
-      room -= h.runPlusOne;
-      acc <<= total;
-      held -= total;
-      if (room == 0) goto done;
+      if (!TakeHot(l)) return;
     }
   }
-done:
-  window = {static_cast<std::uint64_t>(next - buffer) * 8 - held, acc, held};
-  column = columns - room;
+}
+
+// DecodeValueRun of two independent walks at once, a symbol of each in turn: each symbol
+// waits on the one before it in its own stream only, so the processor works on both. Stops
+// as soon as either walk would stop; each walk's state is then what DecodeValueRun would
+// have left after the same symbols.
+template <int kPerRefill>
+void DecodeValueRunsTogether(HotLane<std::int16_t>& a, HotLane<std::int16_t>& b) {
+  while (a.next <= a.last && b.next <= b.last) {
+    Refill(a);
+    Refill(b);
+    for (int i = 0; i < kPerRefill; ++i) {
+      if (!TakeHot(a) || !TakeHot(b)) return;
+    }
+  }
 }
 
 }  // namespace
 
-template <typename Out>
-ResultCode HuffmanDecoder::WalkRows(BitStream& stream, const RunSizeAlphabet& alphabet, Out* data,
-                                    std::uint32_t rows, std::uint32_t columns,
-                                    std::size_t stride) const {
-  constexpr bool kStore = kStores<Out>;
-  using Kind = RunSizeSymbol::Kind;
-  // The meaning of every first-level entry. The entries of one code word are consecutive,
-  // so each code word is interpreted once. Both tables are kept per thread from one walk to
-  // the next, and every entry is written below.
-  thread_local std::vector<Meaning> first;
+namespace {
+
+// The tables of one walk, filled from the decoder's first-level table and the alphabet.
+struct WalkTables {
   // The entries' totals once more in a table of bytes: the next symbol waits only on this
   // load, addressed by the index itself, and the rest of the entry is read beside it.
-  thread_local std::vector<std::uint8_t> totals;
-  thread_local std::vector<HotEntry> hot;
-  first.resize(m_lookup.size());
-  totals.resize(m_lookup.size());
-  hot.resize(m_lookup.size());
-  unsigned longestHot = 0;
-  for (std::size_t e = 0; e < m_lookup.size();) {
-    const std::uint32_t length = m_lookup[e] & kLengthMask;
-    if (length == 0) {
-      first[e] = Meaning{};
-      totals[e] = 0;
-      hot[e] = HotEntry{};
-      ++e;
-      continue;
-    }
-    // A code word of `length` bits owns the aligned run of entries it starts.
-    const RunSizeSymbol s = alphabet.Interpret(m_lookup[e] >> kSymbolShift);
-    const int extra = s.kind == Kind::kValue ? s.size : 0;
-    const Meaning meaning = {
-        s.kind == Kind::kValue ? s.run : kNotAValue, static_cast<std::uint8_t>(length),
-        static_cast<std::uint8_t>(length + static_cast<std::uint32_t>(extra)),
-        static_cast<std::uint8_t>(64 - extra), static_cast<std::uint8_t>(s.kind)};
-    const std::size_t span = std::size_t{1} << (kLookupBits - length);
-    std::fill(first.begin() + static_cast<std::ptrdiff_t>(e),
-              first.begin() + static_cast<std::ptrdiff_t>(e + span), meaning);
-    std::fill_n(totals.begin() + static_cast<std::ptrdiff_t>(e), span, meaning.total);
-    for (std::size_t i = e; i < e + span; ++i) {
-      hot[i] = HotEntryOf(static_cast<std::uint32_t>(i), meaning);
-      if (hot[i].runPlusOne != kNotAValue)
-        longestHot = std::max<unsigned>(longestHot, meaning.total);
-    }
-    e += span;
-  }
-  // Three symbols follow one refill of the hot loop when every symbol it takes is at most
-  // 18 bits long, as with bases of up to 8 bits; two otherwise (at most kHotBits).
-  const bool triples = 3 * longestHot <= 56;
+  std::vector<std::uint8_t> totals;
+  std::vector<HotEntry> hot;
+  // Whether three symbols follow one refill of the hot loop: every symbol it takes is at
+  // most 18 bits long, as with bases of up to 8 bits; two otherwise (at most kHotBits).
+  bool triples = false;
+};
 
-  // The bits from the read position on are kept in a window that is loaded afresh from
-  // memory (eight bytes at the read position) only when it may no longer hold a whole
-  // symbol, its code word and extra bits: so most symbols cost one table lookup and a shift,
-  // and a symbol's bits are those of the buffer at its position whichever load brought them.
-  // Symbols are read this way while eight whole bytes remain at their position; in the last
-  // bytes of the buffer one symbol at a time goes through the stream itself, which checks
-  // every bit.
+// One section's walk over its rows, kept between runs of the hot loop and the symbols taken
+// one at a time.
+//
+// The bits from the read position on are kept in a window that is loaded afresh from memory
+// (eight bytes at the read position) only when it may no longer hold a whole symbol, its
+// code word and extra bits: so most symbols cost one table lookup and a shift, and a
+// symbol's bits are those of the buffer at its position whichever load brought them.
+// Symbols are read this way while eight whole bytes remain at their position; in the last
+// bytes of the buffer one symbol at a time goes through the stream itself, which checks
+// every bit.
+template <typename Out>
+struct RowWalk {
+  BitStream* stream = nullptr;
+  const RunSizeAlphabet* alphabet = nullptr;
+  const WalkTables* tables = nullptr;
+  const std::uint8_t* buffer = nullptr;
+  std::uint64_t windowEnd = 0;
+  std::uint64_t lastLoad = 0;
+  unsigned symbolBits = 0;  // the longest symbol, code word and value
+  Out* data = nullptr;
+  std::uint32_t rows = 0;
+  std::uint32_t columns = 0;
+  std::size_t stride = 0;
   BitWindow window;
-  window.position = stream.BitPosition();
-  std::uint64_t& position = window.position;
-  std::uint64_t& acc = window.acc;
-  unsigned& avail = window.avail;
-  const std::uint8_t* const buffer = stream.Data();
-  const std::uint64_t windowEnd = stream.Capacity() >= 8 ? (stream.Capacity() - 8) * 8 : 0;
-  const std::uint64_t lastLoad = stream.Capacity() >= 8 ? stream.Capacity() - 8 : 0;
-  // The longest symbol: a code word of m_longest <= 16 bits and a value of up to P <= 32 bits,
-  // within the 57 bits a fresh load holds at least.
-  const unsigned symbolBits = static_cast<unsigned>(m_longest + alphabet.Precision());
+  std::uint32_t r = 0;  // the row being walked
+  std::uint32_t e = 0;  // its next column
+  Out* row = nullptr;
+};
 
-  for (std::uint32_t r = 0; r < rows; ++r) {
-    Out* row = nullptr;
-    if constexpr (kStore) {
-      // The row is cleared first, so that zero runs, ZRL and EOB only move the column: one
-      // pass of wide stores instead of stores of zeros before every value. 16-bit rows come
-      // cleared, all in one pass.
-      row = data + r * stride;
-      if constexpr (!std::is_same_v<Out, std::int16_t>) std::fill(row, row + columns, Out{0});
-    }
-    std::uint32_t e = 0;
-    while (e < columns) {
-      if (triples) {
-        DecodeValueRun<Out, 3>(hot.data(), totals.data(), buffer, lastLoad, window, row, e,
-                               columns);
-      } else {
-        DecodeValueRun<Out, 2>(hot.data(), totals.data(), buffer, lastLoad, window, row, e,
-                               columns);
-      }
-      if (e >= columns) break;
-      RunSizeSymbol s;
-      if (position < windowEnd) {
-        if (avail < symbolBits) {
-          acc = WindowAt(buffer, position);
-          avail = 64 - static_cast<unsigned>(position & 7);
-        }
-        Meaning m = first[acc >> (64 - kLookupBits)];
-        if (m.length == 0) {
-          // A long code word: the canonical walk over the accumulator's further bits.
-          for (int l = kLookupBits + 1; l <= m_longest; ++l) {
-            const std::int32_t word = static_cast<std::int32_t>(acc >> (64 - l));
-            if (word > m_maxCode[l]) continue;
-            const RunSizeSymbol found = alphabet.Interpret(
-                m_huffval[static_cast<std::size_t>(m_valPtr[l] + word - m_minCode[l])]);
-            const int extra = found.kind == Kind::kValue ? found.size : 0;
-            m = {found.kind == Kind::kValue ? found.run : kNotAValue, static_cast<std::uint8_t>(l),
-                 static_cast<std::uint8_t>(l + extra), static_cast<std::uint8_t>(64 - extra),
-                 static_cast<std::uint8_t>(found.kind)};
-            break;
-          }
-          if (m.length == 0) return kReadFailed;
-        }
-        const Kind kind = static_cast<Kind>(m.kind);
-        if (kind == Kind::kValue) {
-          // The common case: the code word and its extra bits in one step.
-          if (m.run >= columns - e) return kReadFailed;
-          TakeValue<Out>(m, row, e, position, acc, avail);
-          continue;
-        }
-        position += m.length;
-        acc <<= m.length;
-        avail -= m.length;
-        s.kind = kind;
-        s.run = kind == Kind::kZeroRun ? alphabet.MaxZeroRun() : 0;
-      } else {
-        std::uint32_t symbol;
-        stream.Seek(position);
-        if (const ResultCode code = DecodeCanonical(stream, symbol); code != kSuccess) {
-          return code;
-        }
-        s = alphabet.Interpret(symbol);
-        position = stream.BitPosition();
-        if (s.kind == Kind::kValue) {
-          // Checked as below; the extra bits come from the stream.
-          const std::uint32_t room = columns - e;
-          if (s.run >= room) return kReadFailed;
-          e += s.run;
-          std::uint32_t extra;
-          if (const ResultCode code = stream.Read(s.size, extra); code != kSuccess) return code;
-          position = stream.BitPosition();
-          if constexpr (kStore) row[e] = static_cast<Out>(ExtendValue(extra, s.size));
-          ++e;
-          continue;
-        }
-      }
-      if (s.kind == Kind::kEndOfRow) break;
-      if (s.kind == Kind::kReserved) return kReadFailed;
-      // ZRL: R zeros, which may fill the row but not pass its end.
-      if (s.run > columns - e) return kReadFailed;
-      e += s.run;
+// Whether the hot loop can start on the walk: room in the row and eight bytes in the buffer
+// past the read position.
+template <typename Out>
+inline bool CanRunHot(const RowWalk<Out>& w) {
+  return w.e < w.columns && (w.window.position >> 3) + 7 <= w.lastLoad;
+}
+
+// The hot loop's values for the walk. Rows of 16 bits come cleared, so the loop may go on
+// into the next rows; other rows are cleared one at a time when they start.
+template <typename Out>
+inline HotLane<Out> LaneOf(const RowWalk<Out>& w) {
+  const std::uint64_t start = w.window.position;
+  HotLane<Out> l{};
+  l.hot = w.tables->hot.data();
+  l.totals = w.tables->totals.data();
+  l.next = w.buffer + (start >> 3) + 7;
+  l.last = w.buffer + w.lastLoad;
+  l.acc = WindowAt(w.buffer, start);
+  l.held = 56 - static_cast<unsigned>(start & 7);
+  l.room = w.columns - w.e;
+  l.columns = w.columns;
+  l.rowsAfter = std::is_same_v<Out, std::int16_t> ? w.rows - 1 - w.r : 0;
+  l.gap = w.stride - w.columns;
+  if constexpr (kStores<Out>) l.out = w.row + w.e;
+  return l;
+}
+
+// Takes the walk on to where the lane stopped.
+template <typename Out>
+inline void FromLane(const HotLane<Out>& l, RowWalk<Out>& w) {
+  w.window = {static_cast<std::uint64_t>(l.next - w.buffer) * 8 - l.held, l.acc, l.held};
+  if constexpr (std::is_same_v<Out, std::int16_t>) {
+    const std::uint32_t crossed = (w.rows - 1 - w.r) - l.rowsAfter;
+    if (crossed != 0) {
+      w.r += crossed;
+      w.row = w.data + w.r * w.stride;
     }
   }
-  stream.Seek(position);
-  return kSuccess;
+  w.e = w.columns - l.room;
 }
+
+// The hot loop over the walk's present row and, for 16-bit rows, the rows after it.
+template <typename Out>
+inline void HotRun(RowWalk<Out>& w) {
+  if (!CanRunHot(w)) return;
+  HotLane<Out> l = LaneOf(w);
+  if (w.tables->triples) {
+    DecodeValueRun<Out, 3>(l);
+  } else {
+    DecodeValueRun<Out, 2>(l);
+  }
+  FromLane(l, w);
+}
+
+// Sets up row r. The row is cleared first, so that zero runs, ZRL and EOB only move the
+// column: one pass of wide stores instead of stores of zeros before every value. 16-bit rows
+// come cleared, all in one pass.
+template <typename Out>
+inline void StartRow(RowWalk<Out>& w) {
+  w.e = 0;
+  if constexpr (kStores<Out>) {
+    w.row = w.data + w.r * w.stride;
+    if constexpr (!std::is_same_v<Out, std::int16_t>) std::fill(w.row, w.row + w.columns, Out{0});
+  }
+}
+
+// Moves on to the next row once the present one is full; false when every row is.
+template <typename Out>
+inline bool RowLeft(RowWalk<Out>& w) {
+  if (w.e < w.columns) return true;
+  if (++w.r >= w.rows) return false;
+  StartRow(w);
+  return true;
+}
+
+}  // namespace
+
+// The walk's parts that need the decoder's canonical tables.
+struct HuffmanRowWalk {
+  static void FillTables(const HuffmanDecoder& d, const RunSizeAlphabet& alphabet, WalkTables& t) {
+    const std::size_t size = d.m_lookup.size();
+    t.totals.resize(size);
+    t.hot.resize(size);
+    unsigned longestHot = 0;
+    for (std::size_t e = 0; e < size;) {
+      const std::uint32_t length = d.m_lookup[e] & HuffmanDecoder::kLengthMask;
+      if (length == 0) {
+        t.totals[e] = 0;
+        t.hot[e] = HotEntry{};
+        ++e;
+        continue;
+      }
+      // A code word of `length` bits owns the aligned run of entries it starts. Its hot
+      // entries differ only by the first bit after it, which splits the run in halves.
+      const Meaning meaning =
+          MeaningOf(alphabet.Interpret(d.m_lookup[e] >> HuffmanDecoder::kSymbolShift), length);
+      const std::size_t span = std::size_t{1} << (HuffmanDecoder::kLookupBits - length);
+      std::fill_n(t.totals.begin() + static_cast<std::ptrdiff_t>(e), span, meaning.total);
+      const std::size_t half = span > 1 ? span / 2 : span;
+      for (std::size_t h = e; h < e + span; h += half) {
+        const HotEntry entry =
+            HotEntryOf(static_cast<std::uint32_t>(h), meaning, alphabet.MaxZeroRun());
+        std::fill_n(t.hot.begin() + static_cast<std::ptrdiff_t>(h), half, entry);
+        if (entry.step != kNotAValue) longestHot = std::max<unsigned>(longestHot, meaning.total);
+      }
+      e += span;
+    }
+    t.triples = 3 * longestHot <= 56;
+  }
+
+  // Sets up the walk of `rows` rows from the stream's position; false when there are none.
+  template <typename Out>
+  static bool Begin(const HuffmanDecoder& d, BitStream& stream, const RunSizeAlphabet& alphabet,
+                    const WalkTables& tables, Out* data, std::uint32_t rows, std::uint32_t columns,
+                    std::size_t stride, RowWalk<Out>& w) {
+    w.stream = &stream;
+    w.alphabet = &alphabet;
+    w.tables = &tables;
+    w.buffer = stream.Data();
+    w.windowEnd = stream.Capacity() >= 8 ? (stream.Capacity() - 8) * 8 : 0;
+    w.lastLoad = stream.Capacity() >= 8 ? stream.Capacity() - 8 : 0;
+    // A code word of m_longest <= 16 bits and a value of up to P <= 32 bits, within the 57
+    // bits a fresh load holds at least.
+    w.symbolBits = static_cast<unsigned>(d.m_longest + alphabet.Precision());
+    w.data = data;
+    w.rows = rows;
+    w.columns = columns;
+    w.stride = stride;
+    w.window = BitWindow{};
+    w.window.position = stream.BitPosition();
+    w.r = 0;
+    if (rows == 0) return false;
+    StartRow(w);
+    return true;
+  }
+
+  // Takes the symbol at the read position, which the hot loop left, in the row that has
+  // room: 14 for the reserved symbol, a run past the row's end or a code word that matches
+  // nothing; bit stream failures are passed on.
+  template <typename Out>
+  static ResultCode Symbol(const HuffmanDecoder& d, RowWalk<Out>& w) {
+    using Kind = RunSizeSymbol::Kind;
+    constexpr int kLookupBits = HuffmanDecoder::kLookupBits;
+    std::uint64_t& position = w.window.position;
+    std::uint64_t& acc = w.window.acc;
+    unsigned& avail = w.window.avail;
+    const RunSizeAlphabet& alphabet = *w.alphabet;
+    const std::uint32_t columns = w.columns;
+    std::uint32_t& e = w.e;
+    RunSizeSymbol s;
+    if (position < w.windowEnd) {
+      if (avail < w.symbolBits) {
+        acc = WindowAt(w.buffer, position);
+        avail = 64 - static_cast<unsigned>(position & 7);
+      }
+      const std::uint32_t entry = d.m_lookup[acc >> (64 - kLookupBits)];
+      Meaning m;
+      if (const unsigned length = entry & HuffmanDecoder::kLengthMask; length != 0) {
+        m = MeaningOf(alphabet.Interpret(entry >> HuffmanDecoder::kSymbolShift), length);
+      } else {
+        // A long code word: the canonical walk over the accumulator's further bits.
+        for (int l = kLookupBits + 1; l <= d.m_longest; ++l) {
+          const std::int32_t word = static_cast<std::int32_t>(acc >> (64 - l));
+          if (word > d.m_maxCode[l]) continue;
+          m = MeaningOf(
+              alphabet.Interpret(
+                  d.m_huffval[static_cast<std::size_t>(d.m_valPtr[l] + word - d.m_minCode[l])]),
+              static_cast<unsigned>(l));
+          break;
+        }
+        if (m.length == 0) return kReadFailed;
+      }
+      const Kind kind = static_cast<Kind>(m.kind);
+      if (kind == Kind::kValue) {
+        // The common case: the code word and its extra bits in one step.
+        if (m.run >= columns - e) return kReadFailed;
+        TakeValue<Out>(m, w.row, e, position, acc, avail);
+        return kSuccess;
+      }
+      position += m.length;
+      acc <<= m.length;
+      avail -= m.length;
+      s.kind = kind;
+      s.run = kind == Kind::kZeroRun ? alphabet.MaxZeroRun() : 0;
+    } else {
+      BitStream& stream = *w.stream;
+      std::uint32_t symbol;
+      stream.Seek(position);
+      if (const ResultCode code = d.DecodeCanonical(stream, symbol); code != kSuccess) {
+        return code;
+      }
+      s = alphabet.Interpret(symbol);
+      position = stream.BitPosition();
+      if (s.kind == Kind::kValue) {
+        // Checked as below; the extra bits come from the stream.
+        if (s.run >= columns - e) return kReadFailed;
+        e += s.run;
+        std::uint32_t extra;
+        if (const ResultCode code = stream.Read(s.size, extra); code != kSuccess) return code;
+        position = stream.BitPosition();
+        if constexpr (kStores<Out>) w.row[e] = static_cast<Out>(ExtendValue(extra, s.size));
+        ++e;
+        return kSuccess;
+      }
+    }
+    if (s.kind == Kind::kEndOfRow) {
+      e = columns;
+      return kSuccess;
+    }
+    if (s.kind == Kind::kReserved) return kReadFailed;
+    // ZRL: R zeros, which may fill the row but not pass its end.
+    if (s.run > columns - e) return kReadFailed;
+    e += s.run;
+    return kSuccess;
+  }
+
+  // Walks the rest of the rows alone.
+  template <typename Out>
+  static ResultCode Finish(const HuffmanDecoder& d, RowWalk<Out>& w) {
+    for (;;) {
+      HotRun(w);
+      if (w.e < w.columns) {
+        if (const ResultCode code = Symbol(d, w); code != kSuccess) return code;
+      }
+      if (!RowLeft(w)) break;
+    }
+    w.stream->Seek(w.window.position);
+    return kSuccess;
+  }
+
+  // The hot loops of both walks at once.
+  static void HotRunsTogether(RowWalk<std::int16_t>& a, RowWalk<std::int16_t>& b) {
+    if (!CanRunHot(a) || !CanRunHot(b)) return;
+    HotLane<std::int16_t> la = LaneOf(a), lb = LaneOf(b);
+    if (a.tables->triples && b.tables->triples) {
+      DecodeValueRunsTogether<3>(la, lb);
+    } else {
+      DecodeValueRunsTogether<2>(la, lb);
+    }
+    FromLane(la, a);
+    FromLane(lb, b);
+  }
+
+  static void WalkTogether(HuffmanDecoder::SmallRows& a, HuffmanDecoder::SmallRows& b) {
+    thread_local WalkTables tables[2];
+    HuffmanDecoder::SmallRows* job[2] = {&a, &b};
+    RowWalk<std::int16_t> walk[2];
+    bool live[2];
+    for (int k = 0; k < 2; ++k) {
+      HuffmanDecoder::SmallRows& j = *job[k];
+      FillTables(*j.decoder, *j.alphabet, tables[k]);
+      j.result = kSuccess;
+      live[k] = Begin(*j.decoder, *j.stream, *j.alphabet, tables[k], j.data, j.rows, j.columns,
+                      j.stride, walk[k]);
+    }
+    while (live[0] && live[1]) {
+      HotRunsTogether(walk[0], walk[1]);
+      // The walk that stopped takes its next symbol the slow way; so does the other, which
+      // gives the same as its hot loop would.
+      for (int k = 0; k < 2; ++k) {
+        if (walk[k].e < walk[k].columns) {
+          const ResultCode code = Symbol(*job[k]->decoder, walk[k]);
+          if (code != kSuccess) {
+            job[k]->result = code;
+            live[k] = false;
+            continue;
+          }
+        }
+        if (!RowLeft(walk[k])) {
+          walk[k].stream->Seek(walk[k].window.position);
+          live[k] = false;
+        }
+      }
+    }
+    for (int k = 0; k < 2; ++k) {
+      if (live[k]) job[k]->result = Finish(*job[k]->decoder, walk[k]);
+    }
+  }
+
+  template <typename Out>
+  static ResultCode Walk(const HuffmanDecoder& d, BitStream& stream,
+                         const RunSizeAlphabet& alphabet, Out* data, std::uint32_t rows,
+                         std::uint32_t columns, std::size_t stride) {
+    // Kept per thread from one walk to the next; every entry is written.
+    thread_local WalkTables tables;
+    FillTables(d, alphabet, tables);
+    RowWalk<Out> w;
+    if (!Begin(d, stream, alphabet, tables, data, rows, columns, stride, w)) return kSuccess;
+    return Finish(d, w);
+  }
+};
 
 ResultCode HuffmanDecoder::DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet,
                                       double* data, std::uint32_t rows,
                                       std::uint32_t columns) const {
-  return WalkRows<double>(stream, alphabet, data, rows, columns, columns);
+  return HuffmanRowWalk::Walk<double>(*this, stream, alphabet, data, rows, columns, columns);
 }
+
+namespace {
+
+// Whether values of the alphabet fit 16-bit rows `stride` values apart.
+bool FitsSmallRows(const RunSizeAlphabet& alphabet, std::uint32_t columns, std::size_t stride) {
+  return alphabet.Precision() <= 15 && stride >= columns;
+}
+
+}  // namespace
 
 ResultCode HuffmanDecoder::DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet,
                                       std::int16_t* data, std::uint32_t rows, std::uint32_t columns,
                                       std::size_t stride) const {
-  return WalkRows<std::int16_t>(stream, alphabet, data, rows, columns, stride);
+  if (!FitsSmallRows(alphabet, columns, stride)) return kInvalidValues;
+  return HuffmanRowWalk::Walk<std::int16_t>(*this, stream, alphabet, data, rows, columns, stride);
+}
+
+void HuffmanDecoder::DecodeRowsTogether(SmallRows& a, SmallRows& b) {
+  const bool fitA = FitsSmallRows(*a.alphabet, a.columns, a.stride);
+  const bool fitB = FitsSmallRows(*b.alphabet, b.columns, b.stride);
+  if (fitA && fitB) {
+    HuffmanRowWalk::WalkTogether(a, b);
+    return;
+  }
+  for (SmallRows* j : {&a, &b}) {
+    j->result =
+        j->decoder->DecodeRows(*j->stream, *j->alphabet, j->data, j->rows, j->columns, j->stride);
+  }
 }
 
 ResultCode HuffmanDecoder::SkipRows(BitStream& stream, const RunSizeAlphabet& alphabet,
                                     std::uint32_t rows, std::uint32_t columns) const {
-  return WalkRows<void>(stream, alphabet, nullptr, rows, columns, columns);
+  return HuffmanRowWalk::Walk<void>(*this, stream, alphabet, nullptr, rows, columns, columns);
 }
 
 }  // namespace orvane

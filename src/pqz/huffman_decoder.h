@@ -69,6 +69,24 @@ class HuffmanDecoder {
   ResultCode DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet, std::int16_t* data,
                         std::uint32_t rows, std::uint32_t columns, std::size_t stride) const;
 
+  /// One walk of the 16-bit DecodeRows: its decoder, stream, alphabet and rows, and after
+  /// DecodeRowsTogether its result.
+  struct SmallRows {
+    const HuffmanDecoder* decoder = nullptr;
+    BitStream* stream = nullptr;
+    const RunSizeAlphabet* alphabet = nullptr;
+    std::int16_t* data = nullptr;
+    std::uint32_t rows = 0;
+    std::uint32_t columns = 0;
+    std::size_t stride = 0;
+    ResultCode result = kSuccess;
+  };
+
+  /// The 16-bit DecodeRows of two independent sections at once, a symbol of each in turn, so
+  /// that the processor works on both streams side by side: each walk gets the result, the
+  /// rows and the stream position that DecodeRows alone gives it.
+  static void DecodeRowsTogether(SmallRows& a, SmallRows& b);
+
   /// Moves the stream past `rows` rows of `columns` run/size coded values, with the checks
   /// and results of DecodeRows but nothing written: how a streamed reader finds where a
   /// later row starts without holding the rows before it.
@@ -82,10 +100,8 @@ class HuffmanDecoder {
   std::size_t CodeCount() const { return m_huffval.size(); }
 
  private:
-  // Out is the type of the values written, void when the rows are only walked.
-  template <typename Out>
-  ResultCode WalkRows(BitStream& stream, const RunSizeAlphabet& alphabet, Out* data,
-                      std::uint32_t rows, std::uint32_t columns, std::size_t stride) const;
+  // The row walks of DecodeRows, DecodeRowsTogether and SkipRows.
+  friend struct HuffmanRowWalk;
 
   static constexpr int kSlots = kMaxHuffmanCodeLength + 1;
   // A table entry holds the code length in its low byte (0: no code word of at most

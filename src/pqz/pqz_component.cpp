@@ -408,7 +408,8 @@ ResultCode CPQZComponent::Expand(bool dequantize) {
   return kSuccess;
 }
 
-ResultCode CPQZComponent::ExpandSmall(std::int16_t* data, std::size_t stride) {
+ResultCode CPQZComponent::PrepareSmall(std::size_t stride, bool& walk) {
+  walk = false;
   if (!m_loaded || m_rowsReady || !m_cursors.empty()) return kNotReady;
   if (m_coding != kCodingHuffman || m_block.Precision > kMaxSmallPrecision ||
       stride < m_shapeColumns) {
@@ -418,11 +419,54 @@ ResultCode CPQZComponent::ExpandSmall(std::int16_t* data, std::size_t stride) {
   try {
     if (const ResultCode code = LoadSteps(); code != kSuccess) return code;
     if (const ResultCode code = PrepareSymbols(); code != kSuccess) return code;
-    if (m_shapeRows == 0) return kSuccess;
-    const RunSizeAlphabet alphabet(m_block.Precision, m_block.MaxZeroRun);
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+  walk = m_shapeRows != 0;
+  return kSuccess;
+}
+
+ResultCode CPQZComponent::ExpandSmall(std::int16_t* data, std::size_t stride) {
+  bool walk;
+  if (const ResultCode code = PrepareSmall(stride, walk); code != kSuccess || !walk) return code;
+  return WalkSmall(data, stride);
+}
+
+ResultCode CPQZComponent::WalkSmall(std::int16_t* data, std::size_t stride) {
+  const RunSizeAlphabet alphabet(m_block.Precision, m_block.MaxZeroRun);
+  try {
     return m_decoder.DecodeRows(m_bits, alphabet, data, m_shapeRows, m_shapeColumns, stride);
   } catch (const std::bad_alloc&) {
     return kNoMemory;
+  }
+}
+
+void CPQZComponent::ExpandSmallTogether(CPQZComponent& a, std::int16_t* dataA, std::size_t strideA,
+                                        ResultCode& resultA, CPQZComponent& b, std::int16_t* dataB,
+                                        std::size_t strideB, ResultCode& resultB) {
+  bool walkA, walkB;
+  resultA = a.PrepareSmall(strideA, walkA);
+  resultB = b.PrepareSmall(strideB, walkB);
+  walkA = walkA && resultA == kSuccess;
+  walkB = walkB && resultB == kSuccess;
+  if (!walkA || !walkB) {
+    // At most one walk left: on its own.
+    if (walkA) resultA = a.WalkSmall(dataA, strideA);
+    if (walkB) resultB = b.WalkSmall(dataB, strideB);
+    return;
+  }
+  const RunSizeAlphabet alphabetA(a.m_block.Precision, a.m_block.MaxZeroRun);
+  const RunSizeAlphabet alphabetB(b.m_block.Precision, b.m_block.MaxZeroRun);
+  HuffmanDecoder::SmallRows rowsA{&a.m_decoder,  &a.m_bits,        &alphabetA, dataA,
+                                  a.m_shapeRows, a.m_shapeColumns, strideA};
+  HuffmanDecoder::SmallRows rowsB{&b.m_decoder,  &b.m_bits,        &alphabetB, dataB,
+                                  b.m_shapeRows, b.m_shapeColumns, strideB};
+  try {
+    HuffmanDecoder::DecodeRowsTogether(rowsA, rowsB);
+    resultA = rowsA.result;
+    resultB = rowsB.result;
+  } catch (const std::bad_alloc&) {
+    resultA = resultB = kNoMemory;
   }
 }
 

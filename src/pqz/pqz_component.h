@@ -120,11 +120,18 @@ class CPQZComponent : public Tarn::Matrix<double> {
 
   /// Decodes a Coding 0 payload of P <= kMaxSmallPrecision into `data`, the matrix's rows
   /// of 16-bit integers `stride` (at least the columns) values apart, which must hold zeros:
-  /// the stored values, as Expand decodes them before Unpredict and Dequantize. After Read or ReadStreamed, before
-  /// ExpandRows or ExpandColumns; the matrix itself is left as it is. 22 for any other payload
-  /// (Coding 1 or a larger P: Expand reads those) or a short stride, 23 when not ready;
-  /// otherwise the codes of Expand.
+  /// the stored values, as Expand decodes them before Unpredict and Dequantize. After Read or
+  /// ReadStreamed, before ExpandRows or ExpandColumns; the matrix itself is left as it is. 22 for
+  /// any other payload (Coding 1 or a larger P: Expand reads those) or a short stride, 23 when not
+  /// ready; otherwise the codes of Expand.
   ResultCode ExpandSmall(std::int16_t* data, std::size_t stride);
+
+  /// ExpandSmall of two components at once, their symbols decoded side by side (see
+  /// HuffmanDecoder::DecodeRowsTogether): each gets in its rows and result what ExpandSmall
+  /// gives it.
+  static void ExpandSmallTogether(CPQZComponent& a, std::int16_t* dataA, std::size_t strideA,
+                                  ResultCode& resultA, CPQZComponent& b, std::int16_t* dataB,
+                                  std::size_t strideB, ResultCode& resultB);
 
   /// 40 + payload length: the bytes Write writes.
   std::uint32_t StoredSize() const { return kSectionHeadSize + PayloadLength(); }
@@ -158,6 +165,11 @@ class CPQZComponent : public Tarn::Matrix<double> {
   ResultCode EncodeSymbols();
   ResultCode LoadPayload(std::FILE* file, bool allocate, std::optional<std::uint64_t> fileLength);
   ResultCode PrepareSymbols();
+  /// The checks and tables of ExpandSmall, up to its walk: kSuccess with `walk` set when the
+  /// rows are to be walked, any other result ExpandSmall's.
+  ResultCode PrepareSmall(std::size_t stride, bool& walk);
+  /// The walk of ExpandSmall, once PrepareSmall has set `walk`.
+  ResultCode WalkSmall(std::int16_t* data, std::size_t stride);
   ResultCode PrepareColumns();
   struct RowCursor;
   ResultCode DecodeRowPart(RowCursor& cursor, double* out, std::uint32_t count);

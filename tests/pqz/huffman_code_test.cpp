@@ -371,6 +371,56 @@ TEST_P(HuffmanDecoderWalk, DecodeRowsAndSkipRowsMatchTheSymbolWalk) {
   EXPECT_GT(successes, 10);
 }
 
+// Two walks side by side: two codes of the alphabet, streams of their own, rows of their own
+// shapes, and each gets what it gets alone: the result, the rows and the end position.
+TEST_P(HuffmanDecoderWalk, DecodeRowsTogetherMatchesEachWalkAlone) {
+  if (GetParam().precision > 15) GTEST_SKIP() << "16-bit rows only";
+  // The second walk's values are longer, so that its symbols may not fit three to a refill.
+  const RunSizeAlphabet alphabets[2] = {
+      RunSizeAlphabet(GetParam().precision, GetParam().maxZeroRun),
+      RunSizeAlphabet(std::min(15, GetParam().precision + 6), GetParam().maxZeroRun)};
+  std::mt19937 rng(11);
+  HuffmanDecoder decoders[2];
+  for (int k = 0; k < 2; ++k) {
+    std::vector<std::uint32_t> huffval;
+    for (std::uint32_t s = 0; s < alphabets[k].Size(); ++s) huffval.push_back(s);
+    std::shuffle(huffval.begin(), huffval.end(), rng);
+    ASSERT_EQ(decoders[k].Build(GetParam().bits, huffval), kSuccess);
+  }
+  int bothDone = 0;
+  for (int trial = 0; trial < 600; ++trial) {
+    std::vector<std::uint8_t> payload[2];
+    std::uint32_t rows[2], columns[2];
+    BitStream together[2], alone[2];
+    std::vector<std::int16_t> a[2], b[2];
+    HuffmanDecoder::SmallRows jobs[2];
+    for (int k = 0; k < 2; ++k) {
+      payload[k].resize(16 + rng() % 400);
+      for (auto& byte : payload[k]) byte = static_cast<std::uint8_t>(rng());
+      rows[k] = rng() % 7;
+      columns[k] = 1 + rng() % 40;
+      const std::size_t stride = columns[k] + k;
+      a[k].assign(rows[k] * stride, 0);
+      b[k].assign(rows[k] * stride, 0);
+      ASSERT_EQ(together[k].Assign(payload[k].data(), payload[k].size()), kSuccess);
+      ASSERT_EQ(alone[k].Assign(payload[k].data(), payload[k].size()), kSuccess);
+      jobs[k] = {&decoders[k], &together[k], &alphabets[k], a[k].data(),
+                 rows[k],      columns[k],   stride};
+    }
+    HuffmanDecoder::DecodeRowsTogether(jobs[0], jobs[1]);
+    for (int k = 0; k < 2; ++k) {
+      const ResultCode want = decoders[k].DecodeRows(alone[k], alphabets[k], b[k].data(), rows[k],
+                                                     columns[k], columns[k] + k);
+      ASSERT_EQ(jobs[k].result, want) << "trial " << trial << " walk " << k;
+      if (want != kSuccess) continue;
+      EXPECT_EQ(a[k], b[k]) << "trial " << trial << " walk " << k;
+      EXPECT_EQ(together[k].BitPosition(), alone[k].BitPosition()) << "trial " << trial;
+    }
+    bothDone += jobs[0].result == kSuccess && jobs[1].result == kSuccess;
+  }
+  EXPECT_GT(bothDone, 5);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Alphabets, HuffmanDecoderWalk,
     testing::Values(
