@@ -53,6 +53,27 @@ ResultCode ReadSmall(const std::vector<std::uint8_t>& bytes, const PqzHeader& he
   return out.ExpandSmall(values.data(), stride);
 }
 
+// ReadSmall of two sections into components `a` and `b`, their rows walked side by side;
+// each section's code in `codes`.
+void ReadSmallTogether(const std::vector<std::uint8_t>* bytes[2], const PqzHeader& header,
+                       CPQZComponent* component[2], std::uint32_t rows, std::uint32_t columns,
+                       std::vector<std::int16_t> values[2], ResultCode codes[2]) {
+  const std::size_t stride = columns + 5;
+  for (int k = 0; k < 2; ++k) {
+    TempFile file(*bytes[k]);
+    codes[k] = component[k]->SizeFromHeader(header);
+    if (codes[k] == kSuccess) codes[k] = component[k]->ReadStreamed(file.get());
+    values[k].assign(rows * stride, 77);
+    for (std::uint32_t r = 0; r < rows; ++r) std::fill_n(values[k].begin() + r * stride, columns, 0);
+  }
+  ResultCode walked[2];
+  CPQZComponent::ExpandSmallTogether(*component[0], values[0].data(), stride, walked[0],
+                                     *component[1], values[1].data(), stride, walked[1]);
+  for (int k = 0; k < 2; ++k) {
+    if (codes[k] == kSuccess) codes[k] = walked[k];
+  }
+}
+
 void ExpectSameValues(const Tarn::Matrix<double>& got, const Tarn::Matrix<double>& want) {
   ASSERT_EQ(got.Rows(), want.Rows());
   ASSERT_EQ(got.Columns(), want.Columns());
@@ -167,6 +188,27 @@ TEST_P(RoundTrip, BasesComeBackAsStoredAndDividedByTheirFactors) {
     return;
   }
   ASSERT_EQ(code, kSuccess);
+  // Two walks side by side give each what it gives alone: this section beside itself and
+  // beside one that fails half-way.
+  std::vector<std::uint8_t> shortened = bytes;
+  shortened.resize(shortened.size() - shortened.size() / 3);
+  const std::vector<std::uint8_t>& cut = shortened;
+  for (const std::vector<std::uint8_t>* other : {&bytes, &cut}) {
+    const std::vector<std::uint8_t>* pair[2] = {&bytes, other};
+    CBase first, second;
+    CPQZComponent* components[2] = {&first, &second};
+    std::vector<std::int16_t> together[2];
+    ResultCode codes[2];
+    ReadSmallTogether(pair, kHeader, components, base.Rows(), base.Columns(), together, codes);
+    EXPECT_EQ(codes[0], kSuccess);
+    EXPECT_EQ(together[0], values);
+    if (other == &bytes) {
+      EXPECT_EQ(codes[1], kSuccess);
+      EXPECT_EQ(together[1], values);
+    } else {
+      EXPECT_NE(codes[1], kSuccess);
+    }
+  }
   CBase::Unpredict(values.data(), base.Rows(), base.Columns(), stride);
   for (std::uint32_t i = 0; i < base.Rows(); ++i) {
     for (std::uint32_t j = 0; j < stride; ++j) {
@@ -529,6 +571,22 @@ TEST_P(CorruptSection, IsRefusedWith14) {
   std::size_t stride;
   EXPECT_EQ(ReadSmall(GetParam().section.Bytes(), kSmall, small, 2, 3, values, stride),
             kReadFailed);
+  // Beside a sound section, walked side by side, in either place: only this one fails.
+  const std::vector<std::uint8_t> bad = GetParam().section.Bytes(), good = HandMade{}.Bytes();
+  for (int place = 0; place < 2; ++place) {
+    const std::vector<std::uint8_t>* pair[2] = {place == 0 ? &bad : &good,
+                                                place == 0 ? &good : &bad};
+    CCoeff first, second;
+    CPQZComponent* components[2] = {&first, &second};
+    std::vector<std::int16_t> together[2];
+    ResultCode codes[2];
+    ReadSmallTogether(pair, kSmall, components, 2, 3, together, codes);
+    EXPECT_EQ(codes[place], kReadFailed);
+    ASSERT_EQ(codes[1 - place], kSuccess);
+    const std::vector<std::int16_t> expected = {3, 0, 0, 77, 77, 77, 77, 77,
+                                                0, 2, -3, 77, 77, 77, 77, 77};
+    EXPECT_EQ(together[1 - place], expected);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
