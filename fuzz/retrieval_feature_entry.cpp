@@ -1,6 +1,7 @@
 #include "retrieval_feature_entry.h"
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "foundation/int16_rows.h"
@@ -64,6 +65,10 @@ FeatureOutcome ReadFeatureBytes(const std::uint8_t* data, std::size_t size) {
   if (edge.LoadQuery(path) == kSuccess) {
     const double similarity = edge.Similarity(path);
     outcome.SimilaritiesInRange &= similarity == -1.0 || InRange(similarity, 0.0, 1.0 + 1e-9);
+    double a = 0, b = 0;
+    edge.SimilarityTogether(path, path, a, b);
+    outcome.TogetherAgrees =
+        std::memcmp(&a, &similarity, sizeof a) == 0 && std::memcmp(&b, &similarity, sizeof b) == 0;
   }
   return outcome;
 }

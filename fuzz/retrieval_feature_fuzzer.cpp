@@ -9,6 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const orvane::fuzz::FeatureOutcome outcome = orvane::fuzz::ReadFeatureBytes(data, size);
-  if (!outcome.SimilaritiesInRange || !outcome.SmallBasesAgree) std::abort();
+  if (!outcome.SimilaritiesInRange || !outcome.SmallBasesAgree || !outcome.TogetherAgrees) {
+    std::abort();
+  }
   return 0;
 }

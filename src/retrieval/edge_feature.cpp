@@ -104,17 +104,45 @@ double EdgeFeature::Similarity(const std::string& path) const {
   if (!m_query16.IsEmpty()) {
     // Bases of small integers, as every encoder writes them, are read straight into 16-bit
     // rows, kept per thread from one target to the next (one allocation per search), for
-    // exact integer dot products. Other files go the double way below, which gives the same
+    // exact integer dot products. Other files go the double way, which gives the same
     // values where both can read a file.
     thread_local Int16Rows target;
     PqzHeader header;
-    if (ReadSmallBases(path, target, header, m_limits) == kSuccess && !target.IsEmpty()) {
-      if (header.PatchWidth != m_nPatchWidth || header.PatchHeight != m_nPatchHeight) {
-        return -1.0;
-      }
-      if (target.Length() == m_query16.Length()) return IntegerSimilarity(target);
-    }
+    const ResultCode result = ReadSmallBases(path, target, header, m_limits);
+    if (const std::optional<double> s = SmallSimilarity(result, target, header)) return *s;
   }
+  return DoubleSimilarity(path);
+}
+
+void EdgeFeature::SimilarityTogether(const std::string& pathA, const std::string& pathB, double& a,
+                                     double& b) const {
+  if (m_query16.IsEmpty()) {
+    a = DoubleSimilarity(pathA);
+    b = DoubleSimilarity(pathB);
+    return;
+  }
+  thread_local Int16Rows targets[2];
+  SmallBasesJob jobs[2];
+  jobs[0].path = &pathA;
+  jobs[0].bases = &targets[0];
+  jobs[1].path = &pathB;
+  jobs[1].bases = &targets[1];
+  ReadSmallBasesTogether(jobs[0], jobs[1], m_limits);
+  const std::optional<double> sa = SmallSimilarity(jobs[0].result, targets[0], jobs[0].header);
+  a = sa ? *sa : DoubleSimilarity(pathA);
+  const std::optional<double> sb = SmallSimilarity(jobs[1].result, targets[1], jobs[1].header);
+  b = sb ? *sb : DoubleSimilarity(pathB);
+}
+
+std::optional<double> EdgeFeature::SmallSimilarity(ResultCode result, const Int16Rows& target,
+                                                   const PqzHeader& header) const {
+  if (result != kSuccess || target.IsEmpty()) return std::nullopt;
+  if (header.PatchWidth != m_nPatchWidth || header.PatchHeight != m_nPatchHeight) return -1.0;
+  if (target.Length() != m_query16.Length()) return std::nullopt;
+  return IntegerSimilarity(target);
+}
+
+double EdgeFeature::DoubleSimilarity(const std::string& path) const {
   Tarn::Matrix<double> bases;
   PqzHeader header;
   if (ReadBases(path, bases, header, m_limits) != kSuccess) return -1.0;

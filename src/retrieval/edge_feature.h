@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "foundation/int16_rows.h"
@@ -8,6 +9,7 @@
 #include "foundation/result_code.h"
 #include "foundation/vector.h"
 #include "pqz/decode_limits.h"
+#include "pqz/pqz_header.h"
 
 namespace orvane {
 
@@ -33,6 +35,11 @@ class EdgeFeature {
   /// its patch size differs from the query's (bases of different patch shapes cannot be
   /// compared value by value). 0 when there is nothing to match (no query bases).
   double Similarity(const std::string& path) const;
+
+  /// Similarity of two targets, their bases decoded side by side (see
+  /// ReadSmallBasesTogether): the same two values, in less time than one after the other.
+  void SimilarityTogether(const std::string& pathA, const std::string& pathB, double& a,
+                          double& b) const;
 
   /// The limits the bases of the query and of every target are read under (the working
   /// memory of the D x 3N matrix); the program's defaults unless set.
@@ -80,6 +87,12 @@ class EdgeFeature {
  private:
   // Similarity of a target whose bases are held as integers of the query's row length.
   double IntegerSimilarity(const Int16Rows& target) const;
+  // The similarity of a target read into 16-bit rows with `result` and `header`; nothing
+  // when the double way must decide.
+  std::optional<double> SmallSimilarity(ResultCode result, const Int16Rows& target,
+                                        const PqzHeader& header) const;
+  // Similarity the double way.
+  double DoubleSimilarity(const std::string& path) const;
 
   DecodeLimits m_limits;
   // The query's bases as integers, empty when they do not fit (then the double path runs).

@@ -36,13 +36,15 @@ unsigned RetrievalSearch::ThreadCount(std::size_t candidates) const {
   return static_cast<unsigned>(std::min<std::size_t>(threads, candidates));
 }
 
-bool RetrievalSearch::ScoreInParallel(std::size_t count,
-                                      const std::function<void(std::size_t)>& score) const {
-  // The calling thread reports step j and only then releases candidate j to the scorers, so
-  // that the progress steps come in order, each before its file is read, and a cancelled
-  // step is never scored. Helper threads take released candidates in order; the calling
-  // thread scores too whenever it is more than a few candidates ahead of them.
-  const unsigned threads = ThreadCount(count);
+bool RetrievalSearch::ScoreInParallel(
+    std::size_t count, std::size_t group,
+    const std::function<void(std::size_t, std::size_t)>& score) const {
+  // The calling thread reports the steps of a group and only then releases the group to the
+  // scorers, so that the progress steps come in order, each before its file is read, and a
+  // cancelled step is never scored. Helper threads take released groups in order; the
+  // calling thread scores too whenever it is more than a few groups ahead of them.
+  const std::size_t groups = (count + group - 1) / group;
+  const unsigned threads = ThreadCount(groups);
   std::mutex mutex;
   std::condition_variable released_cv;
   std::size_t released = 0, next = 0, done = 0;
@@ -61,9 +63,9 @@ bool RetrievalSearch::ScoreInParallel(std::size_t count,
     (void)lock;
   };
   std::exception_ptr failure;
-  const auto run = [&](std::size_t j) {
+  const auto run = [&](std::size_t g) {
     try {
-      score(j);
+      score(g * group, std::min(group, count - g * group));
     } catch (...) {
       std::lock_guard<std::mutex> guard(mutex);
       if (!failure) failure = std::current_exception();
@@ -95,8 +97,8 @@ bool RetrievalSearch::ScoreInParallel(std::size_t count,
     stop_helpers();
     throw;
   }
-  // With helpers the calling thread lets them have up to two candidates each before it
-  // scores one itself; alone it scores every candidate as soon as it is released.
+  // With helpers the calling thread lets them have up to two groups each before it scores
+  // one itself; alone it scores every group as soon as it is released.
   const std::size_t ahead = threads > 1 ? 2 * static_cast<std::size_t>(threads) : 0;
   bool canceled = false;
   try {
@@ -105,6 +107,7 @@ bool RetrievalSearch::ScoreInParallel(std::size_t count,
         canceled = true;
         break;
       }
+      if ((j + 1) % group != 0 && j + 1 != count) continue;  // the group has more steps
       std::unique_lock<std::mutex> lock(mutex);
       ++released;
       released_cv.notify_one();
@@ -221,13 +224,25 @@ ResultCode RetrievalSearch::Run(const std::string& queryPath, std::uint16_t quer
       return kReadFailed;
     }
     const std::size_t count = candidates.size();
-    const auto score = [&](std::size_t j) {
-      FileRecord& candidate = candidates[j];
+    // Candidates are scored two at a time: the bases of both are decoded side by side.
+    const auto score = [&](std::size_t first, std::size_t n) {
+      if (n == 2) {
+        FileRecord& a = candidates[first];
+        FileRecord& b = candidates[first + 1];
+        const double colorA = color.Similarity(a.m_strPath);
+        const double colorB = color.Similarity(b.m_strPath);
+        double edgeA, edgeB;
+        edge.SimilarityTogether(a.m_strPath, b.m_strPath, edgeA, edgeB);
+        ScoreRecord(a, edgeA, colorA, weight);
+        ScoreRecord(b, edgeB, colorB, weight);
+        return;
+      }
+      FileRecord& candidate = candidates[first];
       const double colorSimilarity = color.Similarity(candidate.m_strPath);
       const double edgeSimilarity = edge.Similarity(candidate.m_strPath);
       ScoreRecord(candidate, edgeSimilarity, colorSimilarity, weight);
     };
-    if (!ScoreInParallel(count, score)) return kCanceled;
+    if (!ScoreInParallel(count, 2, score)) return kCanceled;
 
     // Replacing.
     RankRecords(candidates);

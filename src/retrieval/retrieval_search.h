@@ -62,10 +62,13 @@ class RetrievalSearch {
 
   // Threads to score `candidates` candidates with.
   unsigned ThreadCount(std::size_t candidates) const;
-  // Reports every step of the calculating phase and calls `score` for candidate 0..count-1,
-  // on this thread and on helper threads. False when the progress asked to stop; candidates
-  // from the stopping step on are not scored then. An exception of `score` is passed on.
-  bool ScoreInParallel(std::size_t count, const std::function<void(std::size_t)>& score) const;
+  // Reports every step of the calculating phase and calls `score` (first, n) for the
+  // candidates 0..count-1 in groups of `group` (the last may be smaller), on this thread and
+  // on helper threads; a group is scored once all its steps are reported. False when the
+  // progress asked to stop; the stopping step's group and those after it are not scored
+  // then. An exception of `score` is passed on.
+  bool ScoreInParallel(std::size_t count, std::size_t group,
+                       const std::function<void(std::size_t, std::size_t)>& score) const;
 
   bool Report(SearchPhase phase, std::size_t index, std::size_t count) const {
     return !m_progress || m_progress(phase, index, count);

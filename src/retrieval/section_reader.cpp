@@ -69,52 +69,117 @@ ResultCode ReadBases(const std::string& path, Tarn::Matrix<double>& bases, PqzHe
   return ReadSection(path, PqzSection::kBase, component, limits, bases, header);
 }
 
-ResultCode ReadSmallBases(const std::string& path, Int16Rows& bases, PqzHeader& header,
-                          const DecodeLimits& limits) {
-  bases.Clear();
-  PqzReader reader;
-  if (const ResultCode code = OpenSection(path, PqzSection::kBase, limits, reader);
-      code != kSuccess) {
-    return code;
+namespace {
+
+// One file's ReadSmallBases in steps, so that the rows of two files can be walked side by
+// side: Start, then (when it asks for a walk) the walk and Finish.
+class SmallBasesRead {
+ public:
+  SmallBasesRead(const std::string& path, Int16Rows& bases, PqzHeader& header)
+      : m_path(path), m_bases(bases), m_header(header) {}
+
+  // Opens the file and reads its base section. true when its rows are to be walked into
+  // Values(), Stride() apart; false when the read is over with Result().
+  bool Start(const DecodeLimits& limits) {
+    m_bases.Clear();
+    m_result = Open(limits);
+    if (m_result != kSuccess) {
+      m_bases.Clear();
+      return false;
+    }
+    return m_values != nullptr;
   }
-  std::uint64_t rows, columns;
-  SectionShape(reader, PqzSection::kBase, rows, columns);
-  CBase component;
-  try {
-    if (const ResultCode code = reader.ReadSection(PqzSection::kBase, component);
+
+  CBase& Component() { return m_component; }
+  std::int16_t* Values() { return m_values; }
+  std::size_t Stride() const { return m_bases.Stride(); }
+
+  // After the walk that gave `walked`: undoes the prediction and checks the bound.
+  void Finish(ResultCode walked) {
+    m_result = walked;
+    if (m_result == kSuccess) {
+      CBase::Unpredict(m_values, m_bases.Rows(), m_bases.Length(), m_bases.Stride());
+      if (!m_bases.Finish()) m_result = kInvalidValues;
+    }
+    if (m_result != kSuccess) {
+      m_bases.Clear();
+      return;
+    }
+    m_header = m_reader.Header();
+  }
+
+  ResultCode Result() const { return m_result; }
+
+ private:
+  ResultCode Open(const DecodeLimits& limits) {
+    if (const ResultCode code = OpenSection(m_path, PqzSection::kBase, limits, m_reader);
         code != kSuccess) {
       return code;
     }
-    reader.Close();
-    if (component.Coding() != kCodingHuffman ||
-        component.Block().Precision > CPQZComponent::kMaxSmallPrecision) {
-      // Values that may not fit 16 bits as they are decoded: through the double matrix.
-      if (const ResultCode code = component.Expand(false); code != kSuccess) return code;
-      if (!bases.Assign(component.Data(), component.Rows(), component.Columns())) {
-        return kInvalidValues;
+    std::uint64_t rows, columns;
+    SectionShape(m_reader, PqzSection::kBase, rows, columns);
+    try {
+      if (const ResultCode code = m_reader.ReadSection(PqzSection::kBase, m_component);
+          code != kSuccess) {
+        return code;
       }
-      header = reader.Header();
-      return kSuccess;
+      m_reader.Close();
+      if (m_component.Coding() != kCodingHuffman ||
+          m_component.Block().Precision > CPQZComponent::kMaxSmallPrecision) {
+        // Values that may not fit 16 bits as they are decoded: through the double matrix.
+        if (const ResultCode code = m_component.Expand(false); code != kSuccess) return code;
+        if (!m_bases.Assign(m_component.Data(), m_component.Rows(), m_component.Columns())) {
+          return kInvalidValues;
+        }
+        m_header = m_reader.Header();
+        return kSuccess;
+      }
+      // The double matrix is allocated by the read but never touched.
+      m_values =
+          m_bases.Prepare(static_cast<std::uint32_t>(rows), static_cast<std::uint32_t>(columns));
+    } catch (const std::bad_alloc&) {
+      return kNoMemory;
+    } catch (const Tarn::MatrixException&) {
+      return kNoMemory;
     }
-    // The double matrix is allocated by the read but never touched.
-    const auto d = static_cast<std::uint32_t>(rows);
-    const auto length = static_cast<std::uint32_t>(columns);
-    std::int16_t* values = bases.Prepare(d, length);
-    if (const ResultCode code = component.ExpandSmall(values, bases.Stride()); code != kSuccess) {
-      bases.Clear();
-      return code;
-    }
-    CBase::Unpredict(values, d, length, bases.Stride());
-  } catch (const std::bad_alloc&) {
-    bases.Clear();
-    return kNoMemory;
-  } catch (const Tarn::MatrixException&) {
-    bases.Clear();
-    return kNoMemory;
+    return kSuccess;
   }
-  if (!bases.Finish()) return kInvalidValues;
-  header = reader.Header();
-  return kSuccess;
+
+  const std::string& m_path;
+  Int16Rows& m_bases;
+  PqzHeader& m_header;
+  PqzReader m_reader;
+  CBase m_component;
+  std::int16_t* m_values = nullptr;
+  ResultCode m_result = kSuccess;
+};
+
+}  // namespace
+
+ResultCode ReadSmallBases(const std::string& path, Int16Rows& bases, PqzHeader& header,
+                          const DecodeLimits& limits) {
+  SmallBasesRead read(path, bases, header);
+  if (read.Start(limits)) read.Finish(read.Component().ExpandSmall(read.Values(), read.Stride()));
+  return read.Result();
+}
+
+void ReadSmallBasesTogether(SmallBasesJob& a, SmallBasesJob& b, const DecodeLimits& limits) {
+  SmallBasesRead readA(*a.path, *a.bases, a.header), readB(*b.path, *b.bases, b.header);
+  const bool walkA = readA.Start(limits);
+  const bool walkB = readB.Start(limits);
+  if (walkA && walkB) {
+    ResultCode walkedA, walkedB;
+    CPQZComponent::ExpandSmallTogether(readA.Component(), readA.Values(), readA.Stride(), walkedA,
+                                       readB.Component(), readB.Values(), readB.Stride(), walkedB);
+    readA.Finish(walkedA);
+    readB.Finish(walkedB);
+  } else if (walkA) {
+    readA.Finish(readA.Component().ExpandSmall(readA.Values(), readA.Stride()));
+  } else if (walkB) {
+    readB.Finish(readB.Component().ExpandSmall(readB.Values(), readB.Stride()));
+  }
+  a.result = readA.Result();
+  b.result = readB.Result();
 }
 
 }  // namespace orvane

@@ -38,4 +38,18 @@ ResultCode ReadBases(const std::string& path, Tarn::Matrix<double>& bases, PqzHe
 ResultCode ReadSmallBases(const std::string& path, Int16Rows& bases, PqzHeader& header,
                           const DecodeLimits& limits = {});
 
+/// One file of ReadSmallBasesTogether: its path and rows, and after the read its header
+/// and result.
+struct SmallBasesJob {
+  const std::string* path = nullptr;
+  Int16Rows* bases = nullptr;
+  PqzHeader header{};
+  ResultCode result = kSuccess;
+};
+
+/// ReadSmallBases of two files, the bases of both decoded side by side when both are stored
+/// as small integers (which takes less time than one after the other): each job gets in its
+/// rows, header and result what ReadSmallBases gives it.
+void ReadSmallBasesTogether(SmallBasesJob& a, SmallBasesJob& b, const DecodeLimits& limits = {});
+
 }  // namespace orvane

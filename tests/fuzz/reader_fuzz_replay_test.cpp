@@ -56,6 +56,7 @@ ResultCode Features(const std::vector<std::uint8_t>& bytes) {
   const fuzz::FeatureOutcome outcome = fuzz::ReadFeatureBytes(bytes.data(), bytes.size());
   EXPECT_TRUE(outcome.SimilaritiesInRange);
   EXPECT_TRUE(outcome.SmallBasesAgree);
+  EXPECT_TRUE(outcome.TogetherAgrees);
   return outcome.Code;
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <string>
@@ -337,6 +339,47 @@ TEST_P(EdgeFiles, WithoutQueryBasesAReadableTargetScoresZeroAndAMissingOneMinusO
   EXPECT_TRUE(edge.m_mBases.IsEmpty());
   EXPECT_EQ(edge.Similarity(target), 0.0);
   EXPECT_EQ(edge.Similarity(m_dir.File("missing.pqz")), -1.0);
+}
+
+// Two targets scored side by side get what each gets alone, in every pairing of files that
+// read into 16-bit rows, go the double way, have another patch size or cannot be read.
+TEST_P(EdgeFiles, TwoTargetsTogetherScoreAsEachAlone) {
+  std::vector<std::string> paths;
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    const char name[] = {'t', static_cast<char>('0' + seed), '.', 'p', 'q', 'z', '\0'};
+    paths.push_back(Write(name, test::MakeSynthetic(40, 32, 8, seed * 40, seed)));
+  }
+  test::SyntheticPqz zero = test::MakeSynthetic(40, 32, 8, 30, 4);
+  zero.bases.Fill(0.0);
+  paths.push_back(Write("zero.pqz", zero));
+  paths.push_back(Write("small.pqz", test::MakeSynthetic(40, 32, 4, 10, 5)));
+  if (GetParam() >= 24) {
+    test::SyntheticPqz wide = test::MakeSynthetic(40, 32, 8, 20, 6);
+    wide.bases(3, 7) = 40000;
+    paths.push_back(Write("wide.pqz", wide));
+  }
+  paths.push_back(m_dir.File("missing.pqz"));
+  const std::string damaged = m_dir.File("damaged.pqz");
+  {
+    std::ifstream in(paths[0], std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    bytes.resize(bytes.size() - bytes.size() / 4);
+    std::ofstream(damaged, std::ios::binary) << bytes;
+  }
+  paths.push_back(damaged);
+  for (const bool withQuery : {true, false}) {
+    EdgeFeature edge;
+    ASSERT_EQ(edge.LoadQuery(withQuery ? paths[0] : m_dir.File("missing.pqz")),
+              withQuery ? kSuccess : kReadFailed);
+    for (const std::string& a : paths) {
+      for (const std::string& b : paths) {
+        double sa = -7, sb = -7;
+        edge.SimilarityTogether(a, b, sa, sb);
+        EXPECT_EQ(sa, edge.Similarity(a)) << a << " beside " << b;
+        EXPECT_EQ(sb, edge.Similarity(b)) << b << " beside " << a;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "retrieval/edge_feature.h"
 #include "retrieval/folder_listing.h"
 #include "retrieval_test_support.h"
 
@@ -116,11 +117,12 @@ TEST_F(SearchTest, ProgressCountsEveryRecordButTheSkippedOnes) {
 }
 
 // Scoring on several threads gives the same ranked list, with the same similarities, as
-// scoring on one, for a list longer than the threads have candidates in flight.
+// scoring on one, for a list longer than the threads have candidates in flight; candidates
+// scored two at a time (and the odd one out alone) get the Edge similarity of each alone.
 TEST_F(SearchTest, ThreadsDoNotChangeTheRanking) {
   const std::string query = Write("q.pqz", test::MakeSynthetic(64, 56, 8, 6, 1));
   std::vector<FileRecord> listing = {Record(query)};
-  for (int i = 0; i < 23; ++i) {
+  for (int i = 0; i < 24; ++i) {
     const std::string name = std::string("f").append(std::to_string(i));
     listing.push_back(
         Record(Write(name + ".pqz", test::MakeSynthetic(64 + 8 * (i % 3), 56, 8, 6, 2 + i % 9))));
@@ -144,6 +146,11 @@ TEST_F(SearchTest, ThreadsDoNotChangeTheRanking) {
       EXPECT_EQ(loaded, listing.size());
       EXPECT_EQ(expected, listing.size());
       results.push_back(records);
+    }
+    EdgeFeature edge;
+    ASSERT_EQ(edge.LoadQuery(query), kSuccess);
+    for (const FileRecord& record : results[0]) {
+      EXPECT_EQ(record.m_dEdgeSimilarity, edge.Similarity(record.m_strPath)) << record.m_strPath;
     }
     for (std::size_t t = 1; t < results.size(); ++t) {
       ASSERT_EQ(Names(results[t]), Names(results[0])) << kind;

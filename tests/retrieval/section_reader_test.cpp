@@ -234,6 +234,35 @@ TEST_P(DamagedFile, ReadersReportTheFailureAndLeaveTheCallersMatrixAlone) {
   EXPECT_EQ(ReadSmallBases(path, rows, header), GetParam().basesCode);
   EXPECT_TRUE(rows.IsEmpty());
   EXPECT_EQ(header.ImageWidth, 4242);
+  // Read side by side with a sound file, in either place: the same code, and the sound file
+  // is read as it is alone.
+  Int16Rows alone;
+  PqzHeader soundHeader;
+  ASSERT_EQ(ReadSmallBases(m_path, alone, soundHeader), kSuccess);
+  for (int place = 0; place < 2; ++place) {
+    Int16Rows damaged, sound;
+    ASSERT_TRUE(damaged.Assign(sentinel.Data(), 2, 2));
+    SmallBasesJob jobs[2];
+    jobs[place].path = &path;
+    jobs[place].bases = &damaged;
+    jobs[place].header = sentinelHeader;
+    jobs[1 - place].path = &m_path;
+    jobs[1 - place].bases = &sound;
+    ReadSmallBasesTogether(jobs[0], jobs[1]);
+    EXPECT_EQ(jobs[place].result, GetParam().basesCode);
+    if (GetParam().basesCode != kSuccess) {
+      EXPECT_TRUE(damaged.IsEmpty());
+      EXPECT_EQ(jobs[place].header.ImageWidth, 4242);
+    }
+    ASSERT_EQ(jobs[1 - place].result, kSuccess);
+    EXPECT_EQ(jobs[1 - place].header.ImageWidth, soundHeader.ImageWidth);
+    ASSERT_EQ(sound.Rows(), alone.Rows());
+    for (std::uint32_t r = 0; r < alone.Rows(); ++r) {
+      for (std::uint32_t c = 0; c < alone.Stride(); ++c) {
+        ASSERT_EQ(sound.Row(r)[c], alone.Row(r)[c]);
+      }
+    }
+  }
 }
 
 TEST_P(DamagedFile, ReadersCloseTheFileOnEveryPath) {
