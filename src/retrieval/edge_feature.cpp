@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -27,22 +28,27 @@ std::uint32_t Limited(std::uint32_t count, std::uint32_t limit) {
 // Turns a row of dot products into absolute cosines: |d| / (|q_i| |t_j|), 1 between two
 // zero bases, 0 between a zero and a non-zero one. Written without branches; the quotient of
 // a zero product is computed and thrown away.
+// Returns the largest of the row's values (-infinity for none).
 template <typename Dot>
-void CosineRowPortable(const Dot* dots, double queryNorm, const double* targetNorms,
-                       std::uint32_t nt, double* row) {
+double CosineRowPortable(const Dot* dots, double queryNorm, const double* targetNorms,
+                         std::uint32_t nt, double* row) {
+  double most = -std::numeric_limits<double>::infinity();
   for (std::uint32_t j = 0; j < nt; ++j) {
     const double p = targetNorms[j] * queryNorm;
     const double quotient = std::fabs(static_cast<double>(dots[j])) / p;
     const double zeros = targetNorms[j] == 0.0 && queryNorm == 0.0 ? 1.0 : 0.0;
     row[j] = p != 0.0 ? quotient : zeros;
+    most = row[j] > most ? row[j] : most;
   }
+  return most;
 }
 
 // The same, four at a time: the same multiplication and division, so the same values.
 template <typename Dot>
-__attribute__((target("avx2"))) void CosineRowAvx2(const Dot* dots, double queryNorm,
-                                                   const double* targetNorms, std::uint32_t nt,
-                                                   double* row) {
+__attribute__((target("avx2"))) double CosineRowAvx2(const Dot* dots, double queryNorm,
+                                                     const double* targetNorms, std::uint32_t nt,
+                                                     double* row) {
+  __m256d best = _mm256_set1_pd(-std::numeric_limits<double>::infinity());
   const __m256d q = _mm256_set1_pd(queryNorm);
   const __m256d zero = _mm256_setzero_pd();
   const __m256d sign = _mm256_set1_pd(-0.0);
@@ -59,21 +65,23 @@ __attribute__((target("avx2"))) void CosineRowAvx2(const Dot* dots, double query
     const __m256d p = _mm256_mul_pd(t, q);
     const __m256d quotient = _mm256_div_pd(_mm256_andnot_pd(sign, d), p);
     const __m256d zeros = _mm256_and_pd(bothZero, _mm256_cmp_pd(t, zero, _CMP_EQ_OQ));
-    _mm256_storeu_pd(row + j,
-                     _mm256_blendv_pd(zeros, quotient, _mm256_cmp_pd(p, zero, _CMP_NEQ_UQ)));
+    const __m256d value = _mm256_blendv_pd(zeros, quotient, _mm256_cmp_pd(p, zero, _CMP_NEQ_UQ));
+    _mm256_storeu_pd(row + j, value);
+    best = _mm256_max_pd(value, best);
   }
-  CosineRowPortable(dots + j, queryNorm, targetNorms + j, nt - j, row + j);
+  alignas(32) double lanes[4];
+  _mm256_store_pd(lanes, best);
+  double most = CosineRowPortable(dots + j, queryNorm, targetNorms + j, nt - j, row + j);
+  for (const double lane : lanes) most = lane > most ? lane : most;
+  return most;
 }
 
 template <typename Dot>
-void CosineRow(const Dot* dots, double queryNorm, const double* targetNorms, std::uint32_t nt,
-               double* row) {
+double CosineRow(const Dot* dots, double queryNorm, const double* targetNorms, std::uint32_t nt,
+                 double* row) {
   static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) {
-    CosineRowAvx2(dots, queryNorm, targetNorms, nt, row);
-  } else {
-    CosineRowPortable(dots, queryNorm, targetNorms, nt, row);
-  }
+  return avx2 ? CosineRowAvx2(dots, queryNorm, targetNorms, nt, row)
+              : CosineRowPortable(dots, queryNorm, targetNorms, nt, row);
 }
 
 }  // namespace
@@ -161,11 +169,17 @@ double EdgeFeature::IntegerSimilarity(const Int16Rows& target) const {
   Tarn::DoubleVector norms;
   Tarn::Matrix<double> correlation;
   try {
+    // The rows' maxima come with the cosines, so the matching starts without searching them.
+    thread_local std::vector<double> rowMax;
+    rowMax.resize(std::min(m_query16.Rows(), target.Rows()));
     if (RowNorms(target, norms) != kSuccess ||
-        BaseCorrelation(m_query16, m_vNorms, target, norms, m_nMaxBases, correlation) != kSuccess) {
+        BaseCorrelation(m_query16, m_vNorms, target, norms, m_nMaxBases, correlation,
+                        rowMax.data()) != kSuccess) {
       return -1.0;
     }
-    return GreedyBaseMatch(correlation);
+    return GreedyMatch(correlation,
+                       Limited(std::min(correlation.Rows(), correlation.Columns()), m_nMaxBases),
+                       rowMax.data());
   } catch (const std::bad_alloc&) {
     return -1.0;
   }
@@ -217,7 +231,7 @@ ResultCode EdgeFeature::BaseCorrelation(const Int16Rows& query,
                                         const Tarn::DoubleVector& queryNorms,
                                         const Int16Rows& target,
                                         const Tarn::DoubleVector& targetNorms, std::uint32_t limit,
-                                        Tarn::Matrix<double>& out) {
+                                        Tarn::Matrix<double>& out, double* rowMax) {
   if (query.Length() != target.Length() || queryNorms.Length() != query.Rows() ||
       targetNorms.Length() != target.Rows()) {
     return kInvalidValues;
@@ -235,9 +249,17 @@ ResultCode EdgeFeature::BaseCorrelation(const Int16Rows& query,
   }
   if (out.IsEmpty()) return kSuccess;
   Int16DotProducts(query, nq, target, nt, dots.data());
+  const std::uint32_t k = std::min(nq, nt);
   for (std::uint32_t i = 0; i < nq; ++i) {
-    CosineRow(dots.data() + static_cast<std::size_t>(i) * nt, queryNorms[i], targetNorms.Data(), nt,
-              out.Row(i));
+    const double most = CosineRow(dots.data() + static_cast<std::size_t>(i) * nt, queryNorms[i],
+                                  targetNorms.Data(), nt, out.Row(i));
+    if (rowMax == nullptr || i >= k) continue;
+    if (k == nt) {
+      rowMax[i] = most;
+    } else {
+      const double* row = out.Row(i);
+      rowMax[i] = *std::max_element(row, row + k);
+    }
   }
   return kSuccess;
 }

@@ -68,11 +68,14 @@ class EdgeFeature {
   double GreedyBaseMatch(Tarn::Matrix<double>& m) const;
 
   /// BaseCorrelation of bases held as exact small integers (see Int16Rows): the same matrix
-  /// value for value, the dot products summed in integer arithmetic. 22 for rows of different
-  /// lengths or norms that do not match the rows; 7 when memory runs out.
+  /// value for value, the dot products summed in integer arithmetic. With `rowMax`, also the
+  /// largest of the first K values of each of the first K rows, K the smaller side of the
+  /// matrix. 22 for rows of different lengths or norms that do not match the rows; 7 when
+  /// memory runs out.
   static ResultCode BaseCorrelation(const Int16Rows& query, const Tarn::DoubleVector& queryNorms,
                                     const Int16Rows& target, const Tarn::DoubleVector& targetNorms,
-                                    std::uint32_t limit, Tarn::Matrix<double>& out);
+                                    std::uint32_t limit, Tarn::Matrix<double>& out,
+                                    double* rowMax = nullptr);
 
   /// RowNorms of integer rows, the same values (the sums of squares are exact either way).
   static ResultCode RowNorms(const Int16Rows& bases, Tarn::DoubleVector& norms);

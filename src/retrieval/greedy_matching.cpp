@@ -61,6 +61,25 @@ Peak PeakPortable(const double* row, std::uint32_t k, const std::uint32_t* posit
   return peak;
 }
 
+// The peak of a row whose largest value `most` is known: the first of its holders in the
+// block's order, four columns a step.
+__attribute__((target("avx2"))) Peak HoldersAvx2(const double* row, std::uint32_t k,
+                                                 const std::uint32_t* position, double most) {
+  Peak peak{most, 0, false};
+  bool found = false;
+  const __m256d wanted = _mm256_set1_pd(most);
+  std::uint32_t c = 0;
+  for (; c + 4 <= k; c += 4) {
+    const unsigned holders = static_cast<unsigned>(
+        _mm256_movemask_pd(_mm256_cmp_pd(_mm256_loadu_pd(row + c), wanted, _CMP_EQ_OQ)));
+    if (holders != 0) TakeHolders(holders, c, position, peak, found);
+  }
+  for (; c < k; ++c) {
+    if (row[c] == most) TakeHolders(1u, c, position, peak, found);
+  }
+  return peak;
+}
+
 // The same, four columns a step: maxpd keeps its second operand when the first is NaN, so
 // dead columns never count.
 __attribute__((target("avx2"))) Peak PeakAvx2(const double* row, std::uint32_t k,
@@ -83,23 +102,24 @@ __attribute__((target("avx2"))) Peak PeakAvx2(const double* row, std::uint32_t k
     nan |= row[t] != row[t];
     most = row[t] > most ? row[t] : most;
   }
-  Peak peak{most, 0, false};
-  bool found = false;
-  const __m256d wanted = _mm256_set1_pd(most);
-  for (c = 0; c + 4 <= k; c += 4) {
-    const unsigned holders = static_cast<unsigned>(
-        _mm256_movemask_pd(_mm256_cmp_pd(_mm256_loadu_pd(row + c), wanted, _CMP_EQ_OQ)));
-    if (holders != 0) TakeHolders(holders, c, position, peak, found);
-  }
-  for (; c < k; ++c) {
-    if (row[c] == most) TakeHolders(1u, c, position, peak, found);
-  }
-  return peak;
+  return HoldersAvx2(row, k, position, most);
 }
 
 Peak PeakOf(const double* row, std::uint32_t k, const std::uint32_t* position, bool& nan) {
   static const bool avx2 = __builtin_cpu_supports("avx2");
   return avx2 ? PeakAvx2(row, k, position, nan) : PeakPortable(row, k, position, nan);
+}
+
+// The peak of a row whose largest value `most` is known.
+Peak HoldersOf(const double* row, std::uint32_t k, const std::uint32_t* position, double most) {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) return HoldersAvx2(row, k, position, most);
+  Peak peak{most, 0, false};
+  bool found = false;
+  for (std::uint32_t c = 0; c < k; ++c) {
+    if (row[c] == most) TakeHolders(1u, c, position, peak, found);
+  }
+  return peak;
 }
 
 // The row's largest value over the columns that `dead` does not mark (all bits set), the
@@ -265,7 +285,7 @@ double MatchByMoves(Tarn::Matrix<double>& m, std::uint32_t k) {
 
 }  // namespace
 
-double GreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k) {
+double GreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k, const double* rowMax) {
   if (k == 0) return 0.0;
   std::vector<double*> row_of(k);
   std::vector<double> row_max(k);
@@ -285,7 +305,8 @@ double GreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k) {
   bool nan = false;
   for (std::uint32_t r = 0; r < k; ++r) {
     row_of[r] = m.Row(r);
-    keep(r, PeakOf(row_of[r], k, position.data(), nan));
+    keep(r, rowMax != nullptr ? HoldersOf(row_of[r], k, position.data(), rowMax[r])
+                              : PeakOf(row_of[r], k, position.data(), nan));
   }
   if (nan) return MatchByMoves(m, k);  // nothing has changed yet
   WeightedPicks picks(k);

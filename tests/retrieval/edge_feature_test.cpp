@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "retrieval/greedy_matching.h"
 #include "retrieval_test_support.h"
 
 namespace orvane {
@@ -113,7 +114,12 @@ TEST(GreedyBaseMatch, MatchesThePlainSearchOfTheWholeBlock) {
     Tarn::Matrix<double> plain = m;
     const std::uint32_t k = std::min({rows, columns, limit == 0 ? rows : limit});
     const double expected = PlainGreedyMatch(plain, k);
+    // Told the rows' maxima over the block, the matching starts from them: the same picks.
+    Tarn::Matrix<double> told = m;
+    std::vector<double> rowMax(k);
+    for (std::uint32_t r = 0; r < k; ++r) rowMax[r] = *std::max_element(m.Row(r), m.Row(r) + k);
     ASSERT_EQ(EdgeFeature(limit).GreedyBaseMatch(m), expected) << "trial " << trial;
+    ASSERT_EQ(GreedyMatch(told, k, rowMax.data()), expected) << "trial " << trial;
   }
 }
 
@@ -213,7 +219,16 @@ TEST(BaseCorrelation, IntegerBasesGiveTheDoubleValuesBitForBit) {
     for (const std::uint32_t limit : {0u, 5u}) {
       Tarn::Matrix<double> viaDoubles, viaIntegers;
       ASSERT_EQ(EdgeFeature::BaseCorrelation(a, na, b, nb, limit, viaDoubles), kSuccess);
-      ASSERT_EQ(EdgeFeature::BaseCorrelation(a16, na, b16, nb, limit, viaIntegers), kSuccess);
+      std::vector<double> rowMax(12, -1.0);
+      ASSERT_EQ(EdgeFeature::BaseCorrelation(a16, na, b16, nb, limit, viaIntegers, rowMax.data()),
+                kSuccess);
+      // The maxima of the leading square: 7 x 7, or 5 x 5 under the limit.
+      const std::uint32_t k = std::min(viaIntegers.Rows(), viaIntegers.Columns());
+      for (std::uint32_t i = 0; i < 12; ++i) {
+        const double want =
+            i < k ? *std::max_element(viaDoubles.Row(i), viaDoubles.Row(i) + k) : -1.0;
+        EXPECT_EQ(rowMax[i], want) << length << " row " << i;
+      }
       ASSERT_EQ(viaIntegers.Rows(), viaDoubles.Rows());
       ASSERT_EQ(viaIntegers.Columns(), viaDoubles.Columns());
       for (std::uint32_t i = 0; i < viaDoubles.Count(); ++i) {
