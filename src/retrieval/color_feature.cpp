@@ -256,43 +256,33 @@ ResultCode ColorFeature::ComputeStructureHistogram(const Tarn::Matrix<double>& a
 
 PatchHsv ColorFeature::PatchToHsv(std::int32_t x0, std::int32_t x1, std::int32_t x2) {
   // Differences of int32 values need 33 bits and the saturation's product 41; int64 holds
-  // them for any input.
+  // them for any input. Written as selections rather than branches: which channel is the
+  // largest is different from one patch to the next.
   const std::int64_t a0 = x0;
   const std::int64_t a1 = x1;
   const std::int64_t a2 = x2;
-  std::int64_t high = a0 < a1 ? a1 : a0;
-  std::int64_t low = a0 < a1 ? a0 : a1;
-  int channel = a0 < a1 ? 1 : 0;
-  if (a2 > high) {
-    high = a2;
-    channel = 2;
-  } else if (a2 < low) {
-    low = a2;
-  }
+  const bool second = a0 < a1;
+  const bool third = a2 > std::max(a0, a1);
+  const int channel = third ? 2 : (second ? 1 : 0);
+  const std::int64_t high = std::max({a0, a1, a2});
+  const std::int64_t low = std::min({a0, a1, a2});
   PatchHsv hsv;
   hsv.v = static_cast<std::int32_t>(high);
-  const std::int64_t s = high == 0 ? 0 : (high - low) * 255 / high;
+  const std::int64_t s = (high - low) * 255 / (high == 0 ? 1 : high);
   // A hostile file's means can make s leave the int32 range (a tiny maximum over a very
   // negative minimum); such a saturation is only ever compared with the top level.
-  hsv.s = static_cast<std::int32_t>(std::clamp<std::int64_t>(
-      s, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-  if (hsv.s == 0) return hsv;
-  const double diff = static_cast<double>(high - low);
-  double t = 0.0;
-  switch (channel) {
-    case 0:
-      t = static_cast<double>(a1 - a2) / diff;
-      break;
-    case 1:
-      t = static_cast<double>(a2 - a0) / diff + 2.0;
-      break;
-    default:
-      t = static_cast<double>(a0 - a1) / diff + 4.0;
-      break;
-  }
-  // |t - sector| <= 1 because the other two channels lie between the minimum and maximum.
-  hsv.h = static_cast<std::int32_t>(t * 42.5);
-  if (hsv.h < 0) hsv.h += 255;
+  hsv.s = high == 0 ? 0
+                    : static_cast<std::int32_t>(
+                          std::clamp<std::int64_t>(s, std::numeric_limits<std::int32_t>::min(),
+                                                   std::numeric_limits<std::int32_t>::max()));
+  // The hue from the other two channels, which lie between the minimum and maximum, so that
+  // |t - sector| <= 1; none without saturation.
+  const std::int64_t across = channel == 0 ? a1 - a2 : (channel == 1 ? a2 - a0 : a0 - a1);
+  const std::int64_t diff = high - low;
+  const double t =
+      static_cast<double>(across) / static_cast<double>(diff == 0 ? 1 : diff) + 2.0 * channel;
+  const std::int32_t h = static_cast<std::int32_t>(t * 42.5);
+  hsv.h = hsv.s == 0 ? 0 : (h < 0 ? h + 255 : h);
   return hsv;
 }
 

@@ -66,6 +66,53 @@ INSTANTIATE_TEST_SUITE_P(Table, PatchToHsvCase,
                              // Extreme values from a hostile file stay defined.
                              HsvCase{2147483647, -2147483647 - 1, 0, {234, 510, 2147483647}}));
 
+// HSV as a textbook writes it, one case at a time, as the reference for a sweep.
+PatchHsv HsvByTheBook(std::int64_t r, std::int64_t g, std::int64_t b) {
+  std::int64_t high = r, low = r;
+  int channel = 0;
+  if (g > high) {
+    high = g;
+    channel = 1;
+  }
+  if (b > high) {
+    high = b;
+    channel = 2;
+  }
+  if (g < low) low = g;
+  if (b < low) low = b;
+  PatchHsv hsv;
+  hsv.v = static_cast<std::int32_t>(high);
+  if (high == 0) return hsv;
+  const std::int64_t s = (high - low) * 255 / high;
+  hsv.s = static_cast<std::int32_t>(std::min<std::int64_t>(s, INT32_MAX));
+  if (hsv.s == 0) return hsv;
+  double t;
+  const double diff = static_cast<double>(high - low);
+  if (channel == 0) {
+    t = static_cast<double>(g - b) / diff;
+  } else if (channel == 1) {
+    t = static_cast<double>(b - r) / diff + 2.0;
+  } else {
+    t = static_cast<double>(r - g) / diff + 4.0;
+  }
+  hsv.h = static_cast<std::int32_t>(t * 42.5);
+  if (hsv.h < 0) hsv.h += 255;
+  return hsv;
+}
+
+TEST(PatchToHsv, SweepOfTheChannelsMatchesTheTextbookForm) {
+  std::vector<std::int32_t> levels = {-300, -1, 1, 2, 254, 256, 1000, 65535, 1 << 30};
+  for (std::int32_t v = 0; v <= 255; v += 5) levels.push_back(v);
+  for (const std::int32_t r : levels) {
+    for (const std::int32_t g : levels) {
+      for (const std::int32_t b : levels) {
+        ASSERT_EQ(ColorFeature::PatchToHsv(r, g, b), HsvByTheBook(r, g, b))
+            << r << ", " << g << ", " << b;
+      }
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------------------
 // ComputeHistogram
 
