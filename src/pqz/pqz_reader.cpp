@@ -18,9 +18,11 @@ namespace {
 // (the coefficients of big pictures) through the stream, which holds no second copy.
 constexpr std::uint64_t kMaxSectionReadWhole = std::uint64_t{1} << 20;
 
-// The first bytes of a regular file are read in one go: the header and the section heads,
-// and the whole of a small file (the pictures a search goes through are a few kilobytes), so
-// that its readers need no further reads.
+// A regular file's first bytes are read first, and then, when the header puts the last
+// section's head within kStartRead bytes, the rest of the bytes up to that head: the header,
+// every section head and the whole of the first sections of a small file (the pictures a
+// search goes through are a few kilobytes), without copying more of the file than that.
+constexpr std::size_t kFirstRead = 4096;
 constexpr std::size_t kStartRead = 16384;
 
 }  // namespace
@@ -47,7 +49,7 @@ ResultCode PqzReader::OpenFile(const std::string& path) {
     m_length = static_cast<std::uint64_t>(status.st_size);
     // Only the bytes read are ever looked at, so the buffer is not cleared first.
     const auto wanted = static_cast<std::size_t>(
-        std::min<std::uint64_t>(std::max<std::uint64_t>(m_length, kPqzHeaderSize), kStartRead));
+        std::min<std::uint64_t>(std::max<std::uint64_t>(m_length, kPqzHeaderSize), kFirstRead));
     if (!m_start) {
       try {
         m_start = std::make_unique_for_overwrite<std::uint8_t[]>(kStartRead);
@@ -59,6 +61,15 @@ ResultCode PqzReader::OpenFile(const std::string& path) {
     if (const ResultCode code = ParsePqzHeader(m_start.get(), m_startBytes, m_header);
         code != kSuccess) {
       return code;
+    }
+    const std::int64_t lastHead = std::int64_t{m_header.CoeffOffset} + 8;
+    if (m_startBytes == wanted && lastHead > static_cast<std::int64_t>(m_startBytes) &&
+        lastHead <= static_cast<std::int64_t>(kStartRead)) {
+      const auto more = static_cast<std::size_t>(
+          std::min<std::uint64_t>(static_cast<std::uint64_t>(lastHead), m_length) - m_startBytes);
+      if (more != 0) {
+        m_startBytes += ReadFullyAt(descriptor, m_startBytes, m_start.get() + m_startBytes, more);
+      }
     }
     return LocateSections();
   }
