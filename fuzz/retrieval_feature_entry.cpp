@@ -65,10 +65,12 @@ FeatureOutcome ReadFeatureBytes(const std::uint8_t* data, std::size_t size) {
   if (edge.LoadQuery(path) == kSuccess) {
     const double similarity = edge.Similarity(path);
     outcome.SimilaritiesInRange &= similarity == -1.0 || InRange(similarity, 0.0, 1.0 + 1e-9);
-    double a = 0, b = 0;
-    edge.SimilarityTogether(path, path, a, b);
-    outcome.TogetherAgrees =
-        std::memcmp(&a, &similarity, sizeof a) == 0 && std::memcmp(&b, &similarity, sizeof b) == 0;
+    const std::string* paths[3] = {&path, &path, &path};
+    double together[3] = {0, 0, 0};
+    edge.SimilarityTogether(paths, 3, together);
+    for (const double s : together) {
+      outcome.TogetherAgrees &= std::memcmp(&s, &similarity, sizeof s) == 0;
+    }
   }
   return outcome;
 }

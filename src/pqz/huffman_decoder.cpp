@@ -248,17 +248,21 @@ void DecodeValueRun(HotLane<Out>& l) {
   }
 }
 
-// DecodeValueRun of two independent walks at once, a symbol of each in turn: each symbol
-// waits on the one before it in its own stream only, so the processor works on both. Stops
-// as soon as either walk would stop; each walk's state is then what DecodeValueRun would
-// have left after the same symbols.
-template <int kPerRefill>
-void DecodeValueRunsTogether(HotLane<std::int16_t>& a, HotLane<std::int16_t>& b) {
-  while (a.next <= a.last && b.next <= b.last) {
-    Refill(a);
-    Refill(b);
+// DecodeValueRun of N independent walks at once, a symbol of each in turn: each symbol waits
+// on the one before it in its own stream only, so the processor works on all of them. Stops
+// as soon as any walk would stop; each walk's state is then what DecodeValueRun would have
+// left after the same symbols.
+template <int kPerRefill, int N>
+void DecodeValueRunsTogether(HotLane<std::int16_t> (&lanes)[N]) {
+  for (;;) {
+    for (int k = 0; k < N; ++k) {
+      if (lanes[k].next > lanes[k].last) return;
+    }
+    for (int k = 0; k < N; ++k) Refill(lanes[k]);
     for (int i = 0; i < kPerRefill; ++i) {
-      if (!TakeHot(a) || !TakeHot(b)) return;
+      for (int k = 0; k < N; ++k) {
+        if (!TakeHot(lanes[k])) return;
+      }
     }
   }
 }
@@ -537,53 +541,102 @@ struct HuffmanRowWalk {
     return kSuccess;
   }
 
-  // The hot loops of both walks at once.
-  static void HotRunsTogether(RowWalk<std::int16_t>& a, RowWalk<std::int16_t>& b) {
-    if (!CanRunHot(a) || !CanRunHot(b)) return;
-    HotLane<std::int16_t> la = LaneOf(a), lb = LaneOf(b);
-    if (a.tables->triples && b.tables->triples) {
-      DecodeValueRunsTogether<3>(la, lb);
-    } else {
-      DecodeValueRunsTogether<2>(la, lb);
+  // The hot loops of N walks at once.
+  template <int N>
+  static void HotRunsTogether(RowWalk<std::int16_t>* const (&walk)[N]) {
+    bool triples = true;
+    for (int k = 0; k < N; ++k) {
+      if (!CanRunHot(*walk[k])) return;
+      triples = triples && walk[k]->tables->triples;
     }
-    FromLane(la, a);
-    FromLane(lb, b);
+    HotLane<std::int16_t> lanes[N];
+    for (int k = 0; k < N; ++k) lanes[k] = LaneOf(*walk[k]);
+    if (triples) {
+      DecodeValueRunsTogether<3>(lanes);
+    } else {
+      DecodeValueRunsTogether<2>(lanes);
+    }
+    for (int k = 0; k < N; ++k) FromLane(lanes[k], *walk[k]);
   }
 
-  static void WalkTogether(HuffmanDecoder::SmallRows& a, HuffmanDecoder::SmallRows& b) {
-    thread_local WalkTables tables[2];
-    HuffmanDecoder::SmallRows* job[2] = {&a, &b};
-    RowWalk<std::int16_t> walk[2];
-    bool live[2];
-    for (int k = 0; k < 2; ++k) {
-      HuffmanDecoder::SmallRows& j = *job[k];
-      FillTables(*j.decoder, *j.alphabet, tables[k]);
-      j.result = kSuccess;
-      live[k] = Begin(*j.decoder, *j.stream, *j.alphabet, tables[k], j.data, j.rows, j.columns,
-                      j.stride, walk[k]);
-    }
-    while (live[0] && live[1]) {
-      HotRunsTogether(walk[0], walk[1]);
-      // The walk that stopped takes its next symbol the slow way; so does the other, which
-      // gives the same as its hot loop would.
-      for (int k = 0; k < 2; ++k) {
-        if (walk[k].e < walk[k].columns) {
-          const ResultCode code = Symbol(*job[k]->decoder, walk[k]);
-          if (code != kSuccess) {
-            job[k]->result = code;
-            live[k] = false;
-            continue;
+  // Walks the N live walks side by side until one ends, then the others the same way.
+  template <int N>
+  static void RunTogether(RowWalk<std::int16_t>* const (&walk)[N],
+                          HuffmanDecoder::SmallRows* const (&job)[N]) {
+    if constexpr (N == 1) {
+      job[0]->result = Finish(*job[0]->decoder, *walk[0]);
+    } else {
+      bool live[N];
+      for (bool& l : live) l = true;
+      bool all = true;
+      while (all) {
+        HotRunsTogether(walk);
+        // The walk that stopped takes its next symbol the slow way; so do the others, which
+        // gives the same as their hot loops would.
+        for (int k = 0; k < N; ++k) {
+          RowWalk<std::int16_t>& w = *walk[k];
+          if (w.e < w.columns) {
+            const ResultCode code = Symbol(*job[k]->decoder, w);
+            if (code != kSuccess) {
+              job[k]->result = code;
+              live[k] = all = false;
+              continue;
+            }
+          }
+          if (!RowLeft(w)) {
+            w.stream->Seek(w.window.position);
+            live[k] = all = false;
           }
         }
-        if (!RowLeft(walk[k])) {
-          walk[k].stream->Seek(walk[k].window.position);
-          live[k] = false;
+      }
+      RowWalk<std::int16_t>* rest[N - 1];
+      HuffmanDecoder::SmallRows* restJobs[N - 1];
+      int n = 0;
+      for (int k = 0; k < N; ++k) {
+        if (!live[k]) continue;
+        rest[n] = walk[k];
+        restJobs[n++] = job[k];
+      }
+      RunLive<N - 1>(rest, restJobs, n);
+    }
+  }
+
+  // RunTogether of the first `live` of up to N walks.
+  template <int N>
+  static void RunLive(RowWalk<std::int16_t>* const (&walk)[N],
+                      HuffmanDecoder::SmallRows* const (&job)[N], int live) {
+    if constexpr (N > 0) {
+      if (live == N) {
+        RunTogether(walk, job);
+      } else {
+        RowWalk<std::int16_t>* fewer[N > 1 ? N - 1 : 1];
+        HuffmanDecoder::SmallRows* fewerJobs[N > 1 ? N - 1 : 1];
+        for (int k = 0; k < N - 1; ++k) {
+          fewer[k] = walk[k];
+          fewerJobs[k] = job[k];
         }
+        if constexpr (N > 1) RunLive<N - 1>(fewer, fewerJobs, live);
       }
     }
-    for (int k = 0; k < 2; ++k) {
-      if (live[k]) job[k]->result = Finish(*job[k]->decoder, walk[k]);
+  }
+
+  static void WalkTogether(HuffmanDecoder::SmallRows* jobs, int count) {
+    thread_local WalkTables tables[HuffmanDecoder::kMaxWalksTogether];
+    RowWalk<std::int16_t> walks[HuffmanDecoder::kMaxWalksTogether];
+    RowWalk<std::int16_t>* walk[HuffmanDecoder::kMaxWalksTogether];
+    HuffmanDecoder::SmallRows* job[HuffmanDecoder::kMaxWalksTogether];
+    int live = 0;
+    for (int k = 0; k < count; ++k) {
+      HuffmanDecoder::SmallRows& j = jobs[k];
+      FillTables(*j.decoder, *j.alphabet, tables[k]);
+      j.result = kSuccess;
+      if (Begin(*j.decoder, *j.stream, *j.alphabet, tables[k], j.data, j.rows, j.columns, j.stride,
+                walks[k])) {
+        walk[live] = &walks[k];
+        job[live++] = &j;
+      }
     }
+    RunLive(walk, job, live);
   }
 
   template <typename Out>
@@ -621,16 +674,24 @@ ResultCode HuffmanDecoder::DecodeRows(BitStream& stream, const RunSizeAlphabet& 
   return HuffmanRowWalk::Walk<std::int16_t>(*this, stream, alphabet, data, rows, columns, stride);
 }
 
-void HuffmanDecoder::DecodeRowsTogether(SmallRows& a, SmallRows& b) {
-  const bool fitA = FitsSmallRows(*a.alphabet, a.columns, a.stride);
-  const bool fitB = FitsSmallRows(*b.alphabet, b.columns, b.stride);
-  if (fitA && fitB) {
-    HuffmanRowWalk::WalkTogether(a, b);
-    return;
-  }
-  for (SmallRows* j : {&a, &b}) {
-    j->result =
-        j->decoder->DecodeRows(*j->stream, *j->alphabet, j->data, j->rows, j->columns, j->stride);
+void HuffmanDecoder::DecodeRowsTogether(SmallRows* jobs, std::size_t count) {
+  while (count > 0) {
+    const std::size_t n = std::min<std::size_t>(count, kMaxWalksTogether);
+    bool fit = true;
+    for (std::size_t k = 0; k < n; ++k) {
+      fit = fit && FitsSmallRows(*jobs[k].alphabet, jobs[k].columns, jobs[k].stride);
+    }
+    if (fit) {
+      HuffmanRowWalk::WalkTogether(jobs, static_cast<int>(n));
+    } else {
+      for (std::size_t k = 0; k < n; ++k) {
+        SmallRows& j = jobs[k];
+        j.result =
+            j.decoder->DecodeRows(*j.stream, *j.alphabet, j.data, j.rows, j.columns, j.stride);
+      }
+    }
+    jobs += n;
+    count -= n;
   }
 }
 

@@ -82,10 +82,15 @@ class HuffmanDecoder {
     ResultCode result = kSuccess;
   };
 
-  /// The 16-bit DecodeRows of two independent sections at once, a symbol of each in turn, so
-  /// that the processor works on both streams side by side: each walk gets the result, the
-  /// rows and the stream position that DecodeRows alone gives it.
-  static void DecodeRowsTogether(SmallRows& a, SmallRows& b);
+  /// The 16-bit DecodeRows of `count` independent sections, up to kMaxWalksTogether at once,
+  /// a symbol of each in turn, so that the processor works on their streams side by side:
+  /// each walk gets the result, the rows and the stream position that DecodeRows alone gives
+  /// it.
+  static void DecodeRowsTogether(SmallRows* jobs, std::size_t count);
+
+  /// Most walks DecodeRowsTogether takes at once: with three, their values no longer fit the
+  /// processor's registers and the walk is slower than two at a time.
+  static constexpr int kMaxWalksTogether = 2;
 
   /// Moves the stream past `rows` rows of `columns` run/size coded values, with the checks
   /// and results of DecodeRows but nothing written: how a streamed reader finds where a

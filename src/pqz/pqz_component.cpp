@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <new>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -441,32 +442,32 @@ ResultCode CPQZComponent::WalkSmall(std::int16_t* data, std::size_t stride) {
   }
 }
 
-void CPQZComponent::ExpandSmallTogether(CPQZComponent& a, std::int16_t* dataA, std::size_t strideA,
-                                        ResultCode& resultA, CPQZComponent& b, std::int16_t* dataB,
-                                        std::size_t strideB, ResultCode& resultB) {
-  bool walkA, walkB;
-  resultA = a.PrepareSmall(strideA, walkA);
-  resultB = b.PrepareSmall(strideB, walkB);
-  walkA = walkA && resultA == kSuccess;
-  walkB = walkB && resultB == kSuccess;
-  if (!walkA || !walkB) {
-    // At most one walk left: on its own.
-    if (walkA) resultA = a.WalkSmall(dataA, strideA);
-    if (walkB) resultB = b.WalkSmall(dataB, strideB);
-    return;
-  }
-  const RunSizeAlphabet alphabetA(a.m_block.Precision, a.m_block.MaxZeroRun);
-  const RunSizeAlphabet alphabetB(b.m_block.Precision, b.m_block.MaxZeroRun);
-  HuffmanDecoder::SmallRows rowsA{&a.m_decoder,  &a.m_bits,        &alphabetA, dataA,
-                                  a.m_shapeRows, a.m_shapeColumns, strideA};
-  HuffmanDecoder::SmallRows rowsB{&b.m_decoder,  &b.m_bits,        &alphabetB, dataB,
-                                  b.m_shapeRows, b.m_shapeColumns, strideB};
-  try {
-    HuffmanDecoder::DecodeRowsTogether(rowsA, rowsB);
-    resultA = rowsA.result;
-    resultB = rowsB.result;
-  } catch (const std::bad_alloc&) {
-    resultA = resultB = kNoMemory;
+void CPQZComponent::ExpandSmallTogether(SmallExpansion* items, std::size_t count) {
+  while (count > 0) {
+    const std::size_t n = std::min<std::size_t>(count, HuffmanDecoder::kMaxWalksTogether);
+    std::optional<RunSizeAlphabet> alphabets[HuffmanDecoder::kMaxWalksTogether];
+    HuffmanDecoder::SmallRows rows[HuffmanDecoder::kMaxWalksTogether];
+    SmallExpansion* walked[HuffmanDecoder::kMaxWalksTogether];
+    std::size_t walks = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+      SmallExpansion& item = items[k];
+      CPQZComponent& c = *item.component;
+      bool walk;
+      item.result = c.PrepareSmall(item.stride, walk);
+      if (item.result != kSuccess || !walk) continue;
+      alphabets[walks].emplace(c.m_block.Precision, c.m_block.MaxZeroRun);
+      rows[walks] = {&c.m_decoder,  &c.m_bits,        &*alphabets[walks], item.data,
+                     c.m_shapeRows, c.m_shapeColumns, item.stride};
+      walked[walks++] = &item;
+    }
+    try {
+      HuffmanDecoder::DecodeRowsTogether(rows, walks);
+      for (std::size_t k = 0; k < walks; ++k) walked[k]->result = rows[k].result;
+    } catch (const std::bad_alloc&) {
+      for (std::size_t k = 0; k < walks; ++k) walked[k]->result = kNoMemory;
+    }
+    items += n;
+    count -= n;
   }
 }
 

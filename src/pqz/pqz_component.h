@@ -126,12 +126,18 @@ class CPQZComponent : public Tarn::Matrix<double> {
   /// ready; otherwise the codes of Expand.
   ResultCode ExpandSmall(std::int16_t* data, std::size_t stride);
 
-  /// ExpandSmall of two components at once, their symbols decoded side by side (see
+  /// One component of ExpandSmallTogether: its rows and, afterwards, its result.
+  struct SmallExpansion {
+    CPQZComponent* component = nullptr;
+    std::int16_t* data = nullptr;
+    std::size_t stride = 0;
+    ResultCode result = kSuccess;
+  };
+
+  /// ExpandSmall of `count` components, their symbols decoded side by side (see
   /// HuffmanDecoder::DecodeRowsTogether): each gets in its rows and result what ExpandSmall
   /// gives it.
-  static void ExpandSmallTogether(CPQZComponent& a, std::int16_t* dataA, std::size_t strideA,
-                                  ResultCode& resultA, CPQZComponent& b, std::int16_t* dataB,
-                                  std::size_t strideB, ResultCode& resultB);
+  static void ExpandSmallTogether(SmallExpansion* items, std::size_t count);
 
   /// 40 + payload length: the bytes Write writes.
   std::uint32_t StoredSize() const { return kSectionHeadSize + PayloadLength(); }

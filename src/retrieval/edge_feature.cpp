@@ -122,24 +122,25 @@ double EdgeFeature::Similarity(const std::string& path) const {
   return DoubleSimilarity(path);
 }
 
-void EdgeFeature::SimilarityTogether(const std::string& pathA, const std::string& pathB, double& a,
-                                     double& b) const {
+void EdgeFeature::SimilarityTogether(const std::string* const* paths, std::size_t count,
+                                     double* similarities) const {
   if (m_query16.IsEmpty()) {
-    a = DoubleSimilarity(pathA);
-    b = DoubleSimilarity(pathB);
+    for (std::size_t k = 0; k < count; ++k) similarities[k] = DoubleSimilarity(*paths[k]);
     return;
   }
-  thread_local Int16Rows targets[2];
-  SmallBasesJob jobs[2];
-  jobs[0].path = &pathA;
-  jobs[0].bases = &targets[0];
-  jobs[1].path = &pathB;
-  jobs[1].bases = &targets[1];
-  ReadSmallBasesTogether(jobs[0], jobs[1], m_limits);
-  const std::optional<double> sa = SmallSimilarity(jobs[0].result, targets[0], jobs[0].header);
-  a = sa ? *sa : DoubleSimilarity(pathA);
-  const std::optional<double> sb = SmallSimilarity(jobs[1].result, targets[1], jobs[1].header);
-  b = sb ? *sb : DoubleSimilarity(pathB);
+  thread_local std::vector<Int16Rows> targets;
+  thread_local std::vector<SmallBasesJob> jobs;
+  if (targets.size() < count) targets.resize(count);
+  jobs.assign(count, SmallBasesJob{});
+  for (std::size_t k = 0; k < count; ++k) {
+    jobs[k].path = paths[k];
+    jobs[k].bases = &targets[k];
+  }
+  ReadSmallBasesTogether(jobs.data(), count, m_limits);
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::optional<double> s = SmallSimilarity(jobs[k].result, targets[k], jobs[k].header);
+    similarities[k] = s ? *s : DoubleSimilarity(*paths[k]);
+  }
 }
 
 std::optional<double> EdgeFeature::SmallSimilarity(ResultCode result, const Int16Rows& target,

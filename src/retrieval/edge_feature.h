@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,10 +37,10 @@ class EdgeFeature {
   /// compared value by value). 0 when there is nothing to match (no query bases).
   double Similarity(const std::string& path) const;
 
-  /// Similarity of two targets, their bases decoded side by side (see
-  /// ReadSmallBasesTogether): the same two values, in less time than one after the other.
-  void SimilarityTogether(const std::string& pathA, const std::string& pathB, double& a,
-                          double& b) const;
+  /// Similarity of `count` targets into `similarities`, their bases decoded side by side (see
+  /// ReadSmallBasesTogether): the same values, in less time than one after the other.
+  void SimilarityTogether(const std::string* const* paths, std::size_t count,
+                          double* similarities) const;
 
   /// The limits the bases of the query and of every target are read under (the working
   /// memory of the D x 3N matrix); the program's defaults unless set.

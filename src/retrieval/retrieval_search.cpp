@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "imaging/image_ex.h"
+#include "pqz/huffman_decoder.h"
 #include "pqz/pqz_header.h"
 #include "retrieval/color_feature.h"
 #include "retrieval/edge_feature.h"
@@ -19,6 +20,9 @@
 
 namespace orvane {
 namespace {
+
+// Candidates scored at once by one thread, as many as the base walks take side by side.
+constexpr std::size_t kScoredTogether = HuffmanDecoder::kMaxWalksTogether;
 
 // The last three characters of the name are "pqz" in any case.
 bool NamedLikePqz(const std::string& name) {
@@ -224,25 +228,21 @@ ResultCode RetrievalSearch::Run(const std::string& queryPath, std::uint16_t quer
       return kReadFailed;
     }
     const std::size_t count = candidates.size();
-    // Candidates are scored two at a time: the bases of both are decoded side by side.
+    // Candidates are scored a few at a time: the bases of all of them are decoded side by
+    // side.
     const auto score = [&](std::size_t first, std::size_t n) {
-      if (n == 2) {
-        FileRecord& a = candidates[first];
-        FileRecord& b = candidates[first + 1];
-        const double colorA = color.Similarity(a.m_strPath);
-        const double colorB = color.Similarity(b.m_strPath);
-        double edgeA, edgeB;
-        edge.SimilarityTogether(a.m_strPath, b.m_strPath, edgeA, edgeB);
-        ScoreRecord(a, edgeA, colorA, weight);
-        ScoreRecord(b, edgeB, colorB, weight);
-        return;
+      const std::string* paths[kScoredTogether] = {};
+      double colors[kScoredTogether] = {}, edges[kScoredTogether] = {};
+      for (std::size_t k = 0; k < n; ++k) {
+        paths[k] = &candidates[first + k].m_strPath;
+        colors[k] = color.Similarity(*paths[k]);
       }
-      FileRecord& candidate = candidates[first];
-      const double colorSimilarity = color.Similarity(candidate.m_strPath);
-      const double edgeSimilarity = edge.Similarity(candidate.m_strPath);
-      ScoreRecord(candidate, edgeSimilarity, colorSimilarity, weight);
+      edge.SimilarityTogether(paths, n, edges);
+      for (std::size_t k = 0; k < n; ++k) {
+        ScoreRecord(candidates[first + k], edges[k], colors[k], weight);
+      }
     };
-    if (!ScoreInParallel(count, 2, score)) return kCanceled;
+    if (!ScoreInParallel(count, kScoredTogether, score)) return kCanceled;
 
     // Replacing.
     RankRecords(candidates);

@@ -1,7 +1,9 @@
 #include "retrieval/section_reader.h"
 
 #include <new>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include "foundation/matrix_exception.h"
 #include "pqz/average.h"
@@ -163,23 +165,21 @@ ResultCode ReadSmallBases(const std::string& path, Int16Rows& bases, PqzHeader& 
   return read.Result();
 }
 
-void ReadSmallBasesTogether(SmallBasesJob& a, SmallBasesJob& b, const DecodeLimits& limits) {
-  SmallBasesRead readA(*a.path, *a.bases, a.header), readB(*b.path, *b.bases, b.header);
-  const bool walkA = readA.Start(limits);
-  const bool walkB = readB.Start(limits);
-  if (walkA && walkB) {
-    ResultCode walkedA, walkedB;
-    CPQZComponent::ExpandSmallTogether(readA.Component(), readA.Values(), readA.Stride(), walkedA,
-                                       readB.Component(), readB.Values(), readB.Stride(), walkedB);
-    readA.Finish(walkedA);
-    readB.Finish(walkedB);
-  } else if (walkA) {
-    readA.Finish(readA.Component().ExpandSmall(readA.Values(), readA.Stride()));
-  } else if (walkB) {
-    readB.Finish(readB.Component().ExpandSmall(readB.Values(), readB.Stride()));
+void ReadSmallBasesTogether(SmallBasesJob* jobs, std::size_t count, const DecodeLimits& limits) {
+  std::vector<std::optional<SmallBasesRead>> reads(count);
+  std::vector<CPQZComponent::SmallExpansion> walks;
+  std::vector<SmallBasesRead*> walking;
+  walks.reserve(count);
+  walking.reserve(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    SmallBasesRead& read = reads[k].emplace(*jobs[k].path, *jobs[k].bases, jobs[k].header);
+    if (!read.Start(limits)) continue;
+    walks.push_back({&read.Component(), read.Values(), read.Stride()});
+    walking.push_back(&read);
   }
-  a.result = readA.Result();
-  b.result = readB.Result();
+  CPQZComponent::ExpandSmallTogether(walks.data(), walks.size());
+  for (std::size_t k = 0; k < walks.size(); ++k) walking[k]->Finish(walks[k].result);
+  for (std::size_t k = 0; k < count; ++k) jobs[k].result = reads[k]->Result();
 }
 
 }  // namespace orvane

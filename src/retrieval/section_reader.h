@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "foundation/int16_rows.h"
@@ -47,9 +48,10 @@ struct SmallBasesJob {
   ResultCode result = kSuccess;
 };
 
-/// ReadSmallBases of two files, the bases of both decoded side by side when both are stored
-/// as small integers (which takes less time than one after the other): each job gets in its
-/// rows, header and result what ReadSmallBases gives it.
-void ReadSmallBasesTogether(SmallBasesJob& a, SmallBasesJob& b, const DecodeLimits& limits = {});
+/// ReadSmallBases of `count` files, the bases of those stored as small integers decoded side
+/// by side (which takes less time than one after the other): each job gets in its rows,
+/// header and result what ReadSmallBases gives it.
+void ReadSmallBasesTogether(SmallBasesJob* jobs, std::size_t count,
+                            const DecodeLimits& limits = {});
 
 }  // namespace orvane

@@ -371,35 +371,37 @@ TEST_P(HuffmanDecoderWalk, DecodeRowsAndSkipRowsMatchTheSymbolWalk) {
   EXPECT_GT(successes, 10);
 }
 
-// Two walks side by side: two codes of the alphabet, streams of their own, rows of their own
-// shapes, and each gets what it gets alone: the result, the rows and the end position.
+// One to five walks side by side (more than are taken at once): codes of their own, streams
+// of their own, rows of their own shapes, and each gets what it gets alone: the result, the
+// rows and the end position.
 TEST_P(HuffmanDecoderWalk, DecodeRowsTogetherMatchesEachWalkAlone) {
   if (GetParam().precision > 15) GTEST_SKIP() << "16-bit rows only";
-  // The second walk's values are longer, so that its symbols may not fit three to a refill.
-  const RunSizeAlphabet alphabets[2] = {
-      RunSizeAlphabet(GetParam().precision, GetParam().maxZeroRun),
-      RunSizeAlphabet(std::min(15, GetParam().precision + 6), GetParam().maxZeroRun)};
+  constexpr int kWalks = 5;
+  // Some walks' values are longer, so that their symbols may not fit three to a refill.
+  std::vector<RunSizeAlphabet> alphabets;
   std::mt19937 rng(11);
-  HuffmanDecoder decoders[2];
-  for (int k = 0; k < 2; ++k) {
+  HuffmanDecoder decoders[kWalks];
+  for (int k = 0; k < kWalks; ++k) {
+    alphabets.emplace_back(std::min(15, GetParam().precision + 3 * (k % 3)), GetParam().maxZeroRun);
     std::vector<std::uint32_t> huffval;
     for (std::uint32_t s = 0; s < alphabets[k].Size(); ++s) huffval.push_back(s);
     std::shuffle(huffval.begin(), huffval.end(), rng);
     ASSERT_EQ(decoders[k].Build(GetParam().bits, huffval), kSuccess);
   }
-  int bothDone = 0;
+  int allDone = 0;
   for (int trial = 0; trial < 600; ++trial) {
-    std::vector<std::uint8_t> payload[2];
-    std::uint32_t rows[2], columns[2];
-    BitStream together[2], alone[2];
-    std::vector<std::int16_t> a[2], b[2];
-    HuffmanDecoder::SmallRows jobs[2];
-    for (int k = 0; k < 2; ++k) {
+    const int count = 1 + trial % kWalks;
+    std::vector<std::uint8_t> payload[kWalks];
+    std::uint32_t rows[kWalks], columns[kWalks];
+    BitStream together[kWalks], alone[kWalks];
+    std::vector<std::int16_t> a[kWalks], b[kWalks];
+    HuffmanDecoder::SmallRows jobs[kWalks];
+    for (int k = 0; k < count; ++k) {
       payload[k].resize(16 + rng() % 400);
       for (auto& byte : payload[k]) byte = static_cast<std::uint8_t>(rng());
       rows[k] = rng() % 7;
       columns[k] = 1 + rng() % 40;
-      const std::size_t stride = columns[k] + k;
+      const std::size_t stride = columns[k] + k % 2;
       a[k].assign(rows[k] * stride, 0);
       b[k].assign(rows[k] * stride, 0);
       ASSERT_EQ(together[k].Assign(payload[k].data(), payload[k].size()), kSuccess);
@@ -407,18 +409,20 @@ TEST_P(HuffmanDecoderWalk, DecodeRowsTogetherMatchesEachWalkAlone) {
       jobs[k] = {&decoders[k], &together[k], &alphabets[k], a[k].data(),
                  rows[k],      columns[k],   stride};
     }
-    HuffmanDecoder::DecodeRowsTogether(jobs[0], jobs[1]);
-    for (int k = 0; k < 2; ++k) {
+    HuffmanDecoder::DecodeRowsTogether(jobs, static_cast<std::size_t>(count));
+    bool done = true;
+    for (int k = 0; k < count; ++k) {
       const ResultCode want = decoders[k].DecodeRows(alone[k], alphabets[k], b[k].data(), rows[k],
-                                                     columns[k], columns[k] + k);
+                                                     columns[k], columns[k] + k % 2);
       ASSERT_EQ(jobs[k].result, want) << "trial " << trial << " walk " << k;
+      done = done && want == kSuccess;
       if (want != kSuccess) continue;
       EXPECT_EQ(a[k], b[k]) << "trial " << trial << " walk " << k;
       EXPECT_EQ(together[k].BitPosition(), alone[k].BitPosition()) << "trial " << trial;
     }
-    bothDone += jobs[0].result == kSuccess && jobs[1].result == kSuccess;
+    allDone += done && count > 1;
   }
-  EXPECT_GT(bothDone, 5);
+  EXPECT_GT(allDone, 5);
 }
 
 INSTANTIATE_TEST_SUITE_P(

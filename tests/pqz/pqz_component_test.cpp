@@ -64,13 +64,14 @@ void ReadSmallTogether(const std::vector<std::uint8_t>* bytes[2], const PqzHeade
     codes[k] = component[k]->SizeFromHeader(header);
     if (codes[k] == kSuccess) codes[k] = component[k]->ReadStreamed(file.get());
     values[k].assign(rows * stride, 77);
-    for (std::uint32_t r = 0; r < rows; ++r) std::fill_n(values[k].begin() + r * stride, columns, 0);
+    for (std::uint32_t r = 0; r < rows; ++r)
+      std::fill_n(values[k].begin() + r * stride, columns, 0);
   }
-  ResultCode walked[2];
-  CPQZComponent::ExpandSmallTogether(*component[0], values[0].data(), stride, walked[0],
-                                     *component[1], values[1].data(), stride, walked[1]);
+  CPQZComponent::SmallExpansion items[2];
+  for (int k = 0; k < 2; ++k) items[k] = {component[k], values[k].data(), stride};
+  CPQZComponent::ExpandSmallTogether(items, 2);
   for (int k = 0; k < 2; ++k) {
-    if (codes[k] == kSuccess) codes[k] = walked[k];
+    if (codes[k] == kSuccess) codes[k] = items[k].result;
   }
 }
 
@@ -583,7 +584,7 @@ TEST_P(CorruptSection, IsRefusedWith14) {
     ReadSmallTogether(pair, kSmall, components, 2, 3, together, codes);
     EXPECT_EQ(codes[place], kReadFailed);
     ASSERT_EQ(codes[1 - place], kSuccess);
-    const std::vector<std::int16_t> expected = {3, 0, 0, 77, 77, 77, 77, 77,
+    const std::vector<std::int16_t> expected = {3, 0, 0,  77, 77, 77, 77, 77,
                                                 0, 2, -3, 77, 77, 77, 77, 77};
     EXPECT_EQ(together[1 - place], expected);
   }

@@ -386,14 +386,28 @@ TEST_P(EdgeFiles, TwoTargetsTogetherScoreAsEachAlone) {
     EdgeFeature edge;
     ASSERT_EQ(edge.LoadQuery(withQuery ? paths[0] : m_dir.File("missing.pqz")),
               withQuery ? kSuccess : kReadFailed);
-    for (const std::string& a : paths) {
-      for (const std::string& b : paths) {
-        double sa = -7, sb = -7;
-        edge.SimilarityTogether(a, b, sa, sb);
-        EXPECT_EQ(sa, edge.Similarity(a)) << a << " beside " << b;
-        EXPECT_EQ(sb, edge.Similarity(b)) << b << " beside " << a;
+    std::vector<double> alone;
+    for (const std::string& path : paths) alone.push_back(edge.Similarity(path));
+    // Every pair, and runs of three and of all the files (more than are walked at once).
+    for (std::size_t a = 0; a < paths.size(); ++a) {
+      for (std::size_t b = 0; b < paths.size(); ++b) {
+        const std::string* pair[2] = {&paths[a], &paths[b]};
+        double together[2] = {-7, -7};
+        edge.SimilarityTogether(pair, 2, together);
+        EXPECT_EQ(together[0], alone[a]) << paths[a] << " beside " << paths[b];
+        EXPECT_EQ(together[1], alone[b]) << paths[b] << " beside " << paths[a];
       }
     }
+    std::vector<const std::string*> all;
+    for (const std::string& path : paths) all.push_back(&path);
+    for (std::size_t first = 0; first + 3 <= all.size(); ++first) {
+      double together[3] = {-7, -7, -7};
+      edge.SimilarityTogether(all.data() + first, 3, together);
+      for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(together[k], alone[first + k]);
+    }
+    std::vector<double> together(all.size(), -7);
+    edge.SimilarityTogether(all.data(), all.size(), together.data());
+    EXPECT_EQ(together, alone);
   }
 }
 

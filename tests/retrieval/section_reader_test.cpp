@@ -247,7 +247,7 @@ TEST_P(DamagedFile, ReadersReportTheFailureAndLeaveTheCallersMatrixAlone) {
     jobs[place].header = sentinelHeader;
     jobs[1 - place].path = &m_path;
     jobs[1 - place].bases = &sound;
-    ReadSmallBasesTogether(jobs[0], jobs[1]);
+    ReadSmallBasesTogether(jobs, 2);
     EXPECT_EQ(jobs[place].result, GetParam().basesCode);
     if (GetParam().basesCode != kSuccess) {
       EXPECT_TRUE(damaged.IsEmpty());
