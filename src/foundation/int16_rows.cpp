@@ -55,6 +55,10 @@ bool Int16Rows::Finish() {
     lowest = std::min(lowest, v);
     highest = std::max(highest, v);
   }
+  return Finish(lowest, highest);
+}
+
+bool Int16Rows::Finish(std::int16_t lowest, std::int16_t highest) {
   const std::int32_t largest = std::max(-std::int32_t{lowest}, std::int32_t{highest});
   if (largest > 32767 || std::int64_t{m_length} * largest * largest >= (std::int64_t{1} << 31)) {
     Clear();

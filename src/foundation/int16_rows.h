@@ -30,6 +30,9 @@ class Int16Rows {
   /// After the rows are written: takes their largest magnitude and checks the bound of
   /// Assign (-32768 included). false, leaving nothing, when it fails.
   bool Finish();
+  /// Finish when the lowest and highest of the values written are known, from the pass that
+  /// wrote them.
+  bool Finish(std::int16_t lowest, std::int16_t highest);
 
   void Clear();
 

@@ -1,7 +1,10 @@
 #include "pqz/average.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
+
+#include <immintrin.h>
 
 namespace orvane {
 
@@ -58,7 +61,39 @@ ResultCode CAverage::Predict() {
   return kSuccess;
 }
 
+namespace {
+
+// Rows this long or shorter have every partial sum below 2^53 when their values are the
+// integers of at most 32 bits a section stores: the sums are then exact in any order.
+constexpr std::uint32_t kExactScanColumns = std::uint32_t{1} << 20;
+
+// v[j] += v[j - 1] along a row, four values a step: each step's prefix sums in the register
+// and the carry of the step before. The additions are grouped otherwise than left to right,
+// which gives the same values only where every partial sum is exact.
+__attribute__((target("avx2"))) void ScanRowAvx2(double* v, std::uint32_t columns) {
+  const __m256d zero = _mm256_setzero_pd();
+  __m256d carry = zero;
+  std::uint32_t j = 0;
+  for (; j + 4 <= columns; j += 4) {
+    __m256d x = _mm256_loadu_pd(v + j);
+    // [x0, x0 + x1, x1 + x2, x2 + x3], then [.., .., x0 + x1 + x2, x0 + x1 + x2 + x3].
+    x = _mm256_add_pd(x, _mm256_blend_pd(_mm256_permute4x64_pd(x, 0x90), zero, 0x1));
+    x = _mm256_add_pd(x, _mm256_permute2f128_pd(x, x, 0x08));
+    x = _mm256_add_pd(x, carry);
+    _mm256_storeu_pd(v + j, x);
+    carry = _mm256_permute4x64_pd(x, 0xFF);
+  }
+  for (j = std::max(j, 1u); j < columns; ++j) v[j] += v[j - 1];
+}
+
+}  // namespace
+
 ResultCode CAverage::Unpredict() {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2 && Columns() <= kExactScanColumns) {
+    for (std::uint32_t r = 0; r < Rows(); ++r) ScanRowAvx2(Row(r), Columns());
+    return kSuccess;
+  }
   std::uint32_t r = 0;
   // Three rows at a time, so that three chains of additions run side by side; each row's
   // additions are the same and in the same order either way.

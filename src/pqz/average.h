@@ -27,7 +27,9 @@ class CAverage : public CPQZComponent {
   /// Rows with a step s: v = trunc(v / s); rows with step 0 are left as they are. 22 when a
   /// row has no step.
   ResultCode Quantize() override;
-  /// v[j] += v[j - 1] along each row, left to right.
+  /// v[j] += v[j - 1] along each row, left to right: for rows of stored values (integers of
+  /// at most 32 bits) of up to 2^20 patches, whose partial sums are all exact, the additions
+  /// may be grouped otherwise for speed.
   ResultCode Unpredict() override;
   ResultCode StoreSteps() override;
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "pqz/encoding_parameters.h"
@@ -34,9 +35,10 @@ class CBase : public CPQZComponent {
   /// v[N + k] += v[k] and v[2N + k] += v[k] for k < N, N = columns / 3.
   ResultCode Unpredict() override;
   /// Unpredict on `rows` rows of 16-bit stored values `stride` apart whose magnitudes are
-  /// below 2^14 (see ExpandSmall): the same sums, which then fit.
-  static void Unpredict(std::int16_t* data, std::uint32_t rows, std::uint32_t columns,
-                        std::size_t stride);
+  /// below 2^14 (see ExpandSmall): the same sums, which then fit. Returns the lowest and
+  /// highest of the rows' values afterwards, 0 among them.
+  static std::pair<std::int16_t, std::int16_t> Unpredict(std::int16_t* data, std::uint32_t rows,
+                                                         std::uint32_t columns, std::size_t stride);
   ResultCode StoreSteps() override;
   /// v[N + k] -= v[k] and v[2N + k] -= v[k] for k < N.
   ResultCode Predict() override;

@@ -100,8 +100,9 @@ class SmallBasesRead {
   void Finish(ResultCode walked) {
     m_result = walked;
     if (m_result == kSuccess) {
-      CBase::Unpredict(m_values, m_bases.Rows(), m_bases.Length(), m_bases.Stride());
-      if (!m_bases.Finish()) m_result = kInvalidValues;
+      const auto [lowest, highest] =
+          CBase::Unpredict(m_values, m_bases.Rows(), m_bases.Length(), m_bases.Stride());
+      if (!m_bases.Finish(lowest, highest)) m_result = kInvalidValues;
     }
     if (m_result != kSuccess) {
       m_bases.Clear();

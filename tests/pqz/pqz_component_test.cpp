@@ -210,7 +210,15 @@ TEST_P(RoundTrip, BasesComeBackAsStoredAndDividedByTheirFactors) {
       EXPECT_NE(codes[1], kSuccess);
     }
   }
-  CBase::Unpredict(values.data(), base.Rows(), base.Columns(), stride);
+  const auto [lowest, highest] =
+      CBase::Unpredict(values.data(), base.Rows(), base.Columns(), stride);
+  double low = 0, high = 0;
+  for (std::uint32_t i = 0; i < original.Count(); ++i) {
+    low = std::min(low, original.Data()[i]);
+    high = std::max(high, original.Data()[i]);
+  }
+  EXPECT_EQ(lowest, low);
+  EXPECT_EQ(highest, high);
   for (std::uint32_t i = 0; i < base.Rows(); ++i) {
     for (std::uint32_t j = 0; j < stride; ++j) {
       ASSERT_EQ(values[i * stride + j], j < base.Columns() ? original(i, j) : 77.0)
@@ -305,6 +313,27 @@ TEST(Averages, PredictAgainstTheLeftNeighbourAndUndoIt) {
   for (int i = 0; i < 12; ++i) EXPECT_EQ(average.Data()[i], differences[i]) << i;
   ASSERT_EQ(average.Unpredict(), kSuccess);
   for (int i = 0; i < 12; ++i) EXPECT_EQ(average.Data()[i], values[i]) << i;
+}
+
+// Rows of stored values of every length up to a few steps of four, a photo's and one past
+// the longest whose sums are regrouped: the running sums left to right, exactly.
+TEST(Averages, UnpredictGivesTheRunningSumsOfStoredValues) {
+  std::mt19937 rng(3);
+  std::uniform_int_distribution<std::int64_t> stored(-(std::int64_t{1} << 32) + 1,
+                                                     (std::int64_t{1} << 32) - 1);
+  for (std::uint32_t columns : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 13u, 1000u, (1u << 20) + 1}) {
+    CAverage average;
+    average.Resize(3, columns);
+    for (std::uint32_t i = 0; i < average.Count(); ++i) {
+      average.Data()[i] = static_cast<double>(i % 5 == 0 ? stored(rng) : stored(rng) % 300);
+    }
+    Tarn::Matrix<double> sums = average;
+    for (std::uint32_t r = 0; r < 3; ++r) {
+      for (std::uint32_t j = 1; j < columns; ++j) sums(r, j) += sums(r, j - 1);
+    }
+    ASSERT_EQ(average.Unpredict(), kSuccess);
+    ExpectSameValues(average, sums);
+  }
 }
 
 TEST(Averages, SingleColumnIsLeftUnchanged) {
