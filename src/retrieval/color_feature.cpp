@@ -11,21 +11,11 @@
 #include "foundation/matrix_exception.h"
 #include "foundation/small_helpers.h"
 #include "retrieval/section_reader.h"
+#include "retrieval/structure_bins.h"
+#include "retrieval/trunc_to_int.h"
 
 namespace orvane {
 namespace {
-
-// trunc(x) as an integer. The means of a sound file are small integers, but a hostile file can
-// store anything its section coding expresses; converting an out-of-range double is undefined,
-// so the value is first held to the int32 range (NaN, which no decoder produces, counts 0).
-std::int64_t TruncToInt(double x) {
-  constexpr double kHigh = std::numeric_limits<std::int32_t>::max();
-  constexpr double kLow = std::numeric_limits<std::int32_t>::min();
-  if (std::isnan(x)) return 0;
-  if (x >= kHigh) return static_cast<std::int64_t>(kHigh);
-  if (x <= kLow) return static_cast<std::int64_t>(kLow);
-  return static_cast<std::int64_t>(x);
-}
 
 // The colours of the structure histogram's windows, counted through the 4 x 4 blocks of
 // patches that tile them: a window of 8 x 8 patches at a stride of 4 is exactly 2 x 2 blocks,
@@ -202,24 +192,9 @@ ResultCode ColorFeature::ComputeStructureHistogram(const Tarn::Matrix<double>& a
   if (grid.Columns <= kWindow || grid.Rows <= kWindow) return kSuccess;
 
   // Quantised HSV colour of every patch: 8 hue levels of 32, L saturation and value levels.
-  const std::int64_t top = levels - 1;
-  const double svStep = 256.0 / levels;
-  // Dividing by a power of two is multiplying by its inverse, exactly; other steps divide.
-  const bool powerOfTwo = std::ldexp(1.0, std::ilogb(svStep)) == svStep;
-  const double svInverse = 1.0 / svStep;
-  const auto level = [&](std::int32_t x) {
-    return std::min(TruncToInt(powerOfTwo ? x * svInverse : x / svStep), top);
-  };
   std::vector<std::uint32_t> binOf(grid.Patches);
-  for (std::uint32_t k = 0; k < grid.Patches; ++k) {
-    const PatchHsv hsv = PatchToHsv(static_cast<std::int32_t>(TruncToInt(averages(0, k))),
-                                    static_cast<std::int32_t>(TruncToInt(averages(1, k))),
-                                    static_cast<std::int32_t>(TruncToInt(averages(2, k))));
-    const std::int64_t qh = std::min<std::int64_t>(TruncToInt(hsv.h * (1.0 / 32)), kHueLevels - 1);
-    const std::int64_t qs = level(hsv.s);
-    const std::int64_t qv = level(hsv.v);
-    binOf[k] = ClampBin(levels * (levels * qh + qs) + qv, bins);
-  }
+  StructureBins(averages.Row(0), averages.Row(1), averages.Row(2), grid.Patches, levels,
+                binOf.data());
 
   // Each window counts each colour it contains once, whatever its area: that is what makes
   // the descriptor see how colours are spread rather than how much of each there is. Window

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "retrieval/structure_bins.h"
 #include "retrieval_test_support.h"
 
 namespace orvane {
@@ -109,6 +112,43 @@ TEST(PatchToHsv, SweepOfTheChannelsMatchesTheTextbookForm) {
         ASSERT_EQ(ColorFeature::PatchToHsv(r, g, b), HsvByTheBook(r, g, b))
             << r << ", " << g << ", " << b;
       }
+    }
+  }
+}
+
+// The structure histogram's bins, four patches at a time, are those of one patch at a time:
+// for every level count, for means of photos and of hostile files (NaN, infinities, values
+// past int32, fractions, negatives) and for counts that leave a tail.
+TEST(StructureBins, TheVectorPathGivesEveryBinOfThePortableOne) {
+  std::mt19937 rng(17);
+  const double odd[] = {std::numeric_limits<double>::quiet_NaN(),
+                        std::numeric_limits<double>::infinity(),
+                        -std::numeric_limits<double>::infinity(),
+                        3e10,
+                        -3e10,
+                        2147483647.0,
+                        -2147483648.0,
+                        0.5,
+                        -0.5,
+                        -1,
+                        255.9,
+                        1e-300};
+  // Black (largest channel 0) over negative channels, and a flat patch of them.
+  std::vector<double> c[3] = {{0, 0, -0.5, -7}, {-1, -2147483648.0, 0, -7}, {-5, 0, -3e10, -7}};
+  for (std::vector<double>& channel : c) {
+    for (int k = 0; k < 3001; ++k) {
+      const unsigned pick = rng() % 10;
+      channel.push_back(pick == 0   ? odd[rng() % std::size(odd)]
+                        : pick == 1 ? static_cast<double>(rng() % 4) * 85
+                                    : static_cast<double>(rng() % 256));
+    }
+  }
+  for (std::uint32_t levels = 1; levels <= ColorFeature::kMaxLevels; ++levels) {
+    for (const std::uint32_t count : {0u, 3u, 4u, 3001u}) {
+      std::vector<std::uint32_t> fast(count + 1, 7777), slow(count + 1, 7777);
+      StructureBins(c[0].data(), c[1].data(), c[2].data(), count, levels, fast.data());
+      StructureBinsPortable(c[0].data(), c[1].data(), c[2].data(), count, levels, slow.data());
+      ASSERT_EQ(fast, slow) << levels << " levels, " << count << " patches";
     }
   }
 }
