@@ -9,7 +9,15 @@
 namespace orvane {
 
 void BitStream::Clear() {
+  if (m_loaded && m_buffer.size() == kGrowth) {
+    // A loaded buffer of one step is kept for the next Load, cleared back to zeros: a
+    // component that reads one small section after another then clears only the bytes the
+    // last one held, not a whole step of them.
+    std::fill_n(m_buffer.begin(), std::min(m_length, m_buffer.size()), std::uint8_t{0});
+    m_spare.swap(m_buffer);
+  }
   std::vector<std::uint8_t>().swap(m_buffer);
+  m_loaded = false;
   m_length = 0;
   Rewind();
 }
@@ -17,6 +25,7 @@ void BitStream::Clear() {
 ResultCode BitStream::Reserve(std::size_t bytesAhead) {
   // Grow before the write could reach the end, always by whole 64 KiB steps of zeros: the
   // writer ORs bits into bytes it assumes to be zero.
+  m_loaded = false;  // bytes past the loaded length may be written now
   if (m_byte + bytesAhead < m_buffer.size()) return kSuccess;
   try {
     std::size_t size = m_buffer.size();
@@ -103,6 +112,19 @@ ResultCode BitStream::Load(std::FILE* file, std::uint32_t length) { return Load(
 
 ResultCode BitStream::Load(std::FILE* file, std::uint32_t length, std::uint64_t available) {
   Clear();
+  if (length < kGrowth && length <= available && m_spare.size() == kGrowth) {
+    // A step of zeros kept from the last load: the payload is read over its start.
+    m_buffer.swap(m_spare);
+    if (std::fread(m_buffer.data(), 1, length, file) != length) {
+      m_length = length;  // what may have been read is cleared when the buffer is kept
+      m_loaded = true;
+      Clear();
+      return kReadFailed;
+    }
+    m_length = length;
+    m_loaded = true;
+    return kSuccess;
+  }
   std::vector<std::uint8_t> bytes;
   if (length <= available) {
     try {
@@ -119,6 +141,7 @@ ResultCode BitStream::Load(std::FILE* file, std::uint32_t length, std::uint64_t 
   }
   m_buffer.swap(bytes);
   m_length = length;
+  m_loaded = true;
   return kSuccess;
 }
 
@@ -131,6 +154,7 @@ ResultCode BitStream::Assign(const std::uint8_t* data, std::size_t length) {
   }
   std::copy(data, data + length, m_buffer.begin());
   m_length = length;
+  m_loaded = true;
   return kSuccess;
 }
 

@@ -20,7 +20,8 @@ class BitStream {
   static constexpr std::size_t kGrowth = 65536;
   static constexpr int kMaxBits = 32;
 
-  /// Empties the stream (no buffer) and rewinds it.
+  /// Empties the stream (no buffer) and rewinds it. A loaded buffer of one step is kept,
+  /// cleared, for the next Load.
   void Clear();
 
   /// Writes the low `bits` bits of `value`, most significant first. 22 for more than 32
@@ -116,6 +117,10 @@ class BitStream {
   ResultCode ReadSlowly(int bits, std::uint32_t& value);
 
   std::vector<std::uint8_t> m_buffer;
+  /// Zeros of one step kept by Clear for the next Load; empty or kGrowth bytes.
+  std::vector<std::uint8_t> m_spare;
+  /// Whether the buffer holds a loaded payload and zeros past it, nothing else written.
+  bool m_loaded = false;
   std::size_t m_length = 0;
   std::size_t m_byte = 0;
   int m_bit = 0;  ///< 0 is the most significant bit of m_buffer[m_byte]

@@ -1,5 +1,6 @@
 #include "retrieval/section_reader.h"
 
+#include <memory>
 #include <new>
 #include <optional>
 #include <utility>
@@ -57,18 +58,27 @@ ResultCode ReadSection(const std::string& path, PqzSection section, CPQZComponen
   return kSuccess;
 }
 
+// Components kept per thread from one file to the next, so that their buffers are too (a
+// search reads thousands of small sections one after another); `k` picks one of several read
+// at once.
+template <typename Component>
+Component& ThreadComponent(std::size_t k = 0) {
+  thread_local std::vector<std::unique_ptr<Component>> components;
+  while (components.size() <= k) components.push_back(std::make_unique<Component>());
+  return *components[k];
+}
+
 }  // namespace
 
 ResultCode ReadAverages(const std::string& path, Tarn::Matrix<double>& averages, PqzHeader& header,
                         const DecodeLimits& limits) {
-  CAverage component;
-  return ReadSection(path, PqzSection::kAverage, component, limits, averages, header);
+  return ReadSection(path, PqzSection::kAverage, ThreadComponent<CAverage>(), limits, averages,
+                     header);
 }
 
 ResultCode ReadBases(const std::string& path, Tarn::Matrix<double>& bases, PqzHeader& header,
                      const DecodeLimits& limits) {
-  CBase component;
-  return ReadSection(path, PqzSection::kBase, component, limits, bases, header);
+  return ReadSection(path, PqzSection::kBase, ThreadComponent<CBase>(), limits, bases, header);
 }
 
 namespace {
@@ -77,14 +87,15 @@ namespace {
 // side: Start, then (when it asks for a walk) the walk and Finish.
 class SmallBasesRead {
  public:
-  SmallBasesRead(const std::string& path, Int16Rows& bases, PqzHeader& header)
-      : m_path(path), m_bases(bases), m_header(header) {}
+  SmallBasesRead(const std::string& path, Int16Rows& bases, PqzHeader& header, CBase& component)
+      : m_path(path), m_bases(bases), m_header(header), m_component(component) {}
 
   // Opens the file and reads its base section. true when its rows are to be walked into
   // Values(), Stride() apart; false when the read is over with Result().
   bool Start(const DecodeLimits& limits) {
     m_bases.Clear();
     m_result = Open(limits);
+    if (m_values == nullptr || m_result != kSuccess) m_component.Resize(0, 0);
     if (m_result != kSuccess) {
       m_bases.Clear();
       return false;
@@ -98,6 +109,7 @@ class SmallBasesRead {
 
   // After the walk that gave `walked`: undoes the prediction and checks the bound.
   void Finish(ResultCode walked) {
+    m_component.Resize(0, 0);  // the double matrix the read made, never touched
     m_result = walked;
     if (m_result == kSuccess) {
       const auto [lowest, highest] =
@@ -152,7 +164,7 @@ class SmallBasesRead {
   Int16Rows& m_bases;
   PqzHeader& m_header;
   PqzReader m_reader;
-  CBase m_component;
+  CBase& m_component;
   std::int16_t* m_values = nullptr;
   ResultCode m_result = kSuccess;
 };
@@ -161,7 +173,7 @@ class SmallBasesRead {
 
 ResultCode ReadSmallBases(const std::string& path, Int16Rows& bases, PqzHeader& header,
                           const DecodeLimits& limits) {
-  SmallBasesRead read(path, bases, header);
+  SmallBasesRead read(path, bases, header, ThreadComponent<CBase>());
   if (read.Start(limits)) read.Finish(read.Component().ExpandSmall(read.Values(), read.Stride()));
   return read.Result();
 }
@@ -173,7 +185,8 @@ void ReadSmallBasesTogether(SmallBasesJob* jobs, std::size_t count, const Decode
   walks.reserve(count);
   walking.reserve(count);
   for (std::size_t k = 0; k < count; ++k) {
-    SmallBasesRead& read = reads[k].emplace(*jobs[k].path, *jobs[k].bases, jobs[k].header);
+    SmallBasesRead& read =
+        reads[k].emplace(*jobs[k].path, *jobs[k].bases, jobs[k].header, ThreadComponent<CBase>(k));
     if (!read.Start(limits)) continue;
     walks.push_back({&read.Component(), read.Values(), read.Stride()});
     walking.push_back(&read);

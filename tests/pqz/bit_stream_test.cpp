@@ -140,5 +140,40 @@ TEST(BitStream, RefusesAPayloadLongerThanTheFileWith14) {
   EXPECT_LT(s.Capacity(), 1u << 20);
 }
 
+// One stream loading section after section (the buffer of one is kept for the next): each
+// load holds its payload and zeros to the end of the step, whatever the loads, writes and
+// failures before it left there.
+TEST(BitStream, EveryLoadHoldsItsPayloadAndZerosAfterIt) {
+  const auto load = [](BitStream& s, std::size_t length, std::uint8_t fill, std::size_t inFile) {
+    test::TempFile file(std::vector<std::uint8_t>(inFile, fill));
+    return s.Load(file.get(), static_cast<std::uint32_t>(length), inFile);
+  };
+  const auto expectLoaded = [](const BitStream& s, std::size_t length, std::uint8_t fill) {
+    ASSERT_EQ(s.Length(), length);
+    ASSERT_EQ(s.Capacity(), 65536u);
+    for (std::size_t i = 0; i < s.Capacity(); ++i) {
+      ASSERT_EQ(s.Data()[i], i < length ? fill : 0) << "byte " << i << " of " << length;
+    }
+    ASSERT_EQ(s.BitPosition(), 0u);
+  };
+  BitStream s;
+  ASSERT_EQ(load(s, 5000, 0xEE, 6000), kSuccess);
+  expectLoaded(s, 5000, 0xEE);
+  ASSERT_EQ(load(s, 300, 0x11, 300), kSuccess);  // shorter: the old bytes are gone
+  expectLoaded(s, 300, 0x11);
+  EXPECT_EQ(load(s, 900, 0x22, 800), kReadFailed);  // the file ends early
+  EXPECT_EQ(s.Capacity(), 0u);
+  ASSERT_EQ(load(s, 40, 0x33, 40), kSuccess);
+  expectLoaded(s, 40, 0x33);
+  s.Seek(40 * 8);
+  ASSERT_EQ(s.Write(0xFFFF, 16), kSuccess);  // written past the payload: not kept
+  ASSERT_EQ(load(s, 10, 0x44, 10), kSuccess);
+  expectLoaded(s, 10, 0x44);
+  ASSERT_EQ(load(s, 70000, 0x55, 70000), kSuccess);  // more than one step
+  EXPECT_EQ(s.Capacity(), 131072u);
+  ASSERT_EQ(load(s, 0, 0, 0), kSuccess);
+  expectLoaded(s, 0, 0);
+}
+
 }  // namespace
 }  // namespace orvane
