@@ -44,8 +44,15 @@ class Matrix {
   }
 
   /// Discards the contents and allocates rows x columns undefined values; a size of 0 leaves
-  /// no storage. Throws MatrixException("too few memory") when the storage cannot be had.
+  /// no storage, and the same number of values keeps the storage there is. Throws
+  /// MatrixException("too few memory") when the storage cannot be had.
   void Resize(std::uint32_t rows, std::uint32_t columns) {
+    const unsigned long long wanted = static_cast<unsigned long long>(rows) * columns;
+    if (wanted != 0 && wanted == m_count) {
+      m_rows = rows;
+      m_columns = columns;
+      return;
+    }
     m_data.reset();
     m_rows = m_columns = m_count = 0;
     const unsigned long long count = static_cast<unsigned long long>(rows) * columns;

@@ -29,8 +29,10 @@ class Vector {
     return *this;
   }
 
-  /// Discards the contents and allocates `length` undefined values (none for 0).
+  /// Discards the contents and allocates `length` undefined values (none for 0); the same
+  /// length keeps the storage there is.
   void Resize(std::uint32_t length) {
+    if (length != 0 && length == m_length) return;  // the storage there is
     m_data.reset();
     m_length = 0;
     if (length == 0) return;

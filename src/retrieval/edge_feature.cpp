@@ -167,8 +167,9 @@ double EdgeFeature::DoubleSimilarity(const std::string& path) const {
 }
 
 double EdgeFeature::IntegerSimilarity(const Int16Rows& target) const {
-  Tarn::DoubleVector norms;
-  Tarn::Matrix<double> correlation;
+  // Kept per thread: targets of one shape reuse the storage.
+  thread_local Tarn::DoubleVector norms;
+  thread_local Tarn::Matrix<double> correlation;
   try {
     // The rows' maxima come with the cosines, so the matching starts without searching them.
     thread_local std::vector<double> rowMax;
@@ -266,7 +267,7 @@ ResultCode EdgeFeature::BaseCorrelation(const Int16Rows& query,
 }
 
 ResultCode EdgeFeature::RowNorms(const Int16Rows& bases, Tarn::DoubleVector& norms) {
-  std::vector<std::int64_t> sums;
+  thread_local std::vector<std::int64_t> sums;
   try {
     norms.Resize(bases.Rows());
     sums.resize(bases.Rows());

@@ -287,16 +287,29 @@ double MatchByMoves(Tarn::Matrix<double>& m, std::uint32_t k) {
 
 double GreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k, const double* rowMax) {
   if (k == 0) return 0.0;
-  std::vector<double*> row_of(k);
-  std::vector<double> row_max(k);
-  std::vector<std::uint32_t> row_column(k);  // physical column of the first maximum
-  std::vector<std::uint32_t> row_tied(k);    // 0 or 1
-  std::vector<std::uint32_t> gone(k);
-  // The physical column at each place of the block's order, and the place of each column.
-  std::vector<std::uint32_t> column_at(k), position(k);
+  // Kept per thread from one matching to the next: a search matches thousands of blocks.
+  struct Scratch {
+    std::vector<double*> row_of;
+    std::vector<double> row_max;
+    std::vector<std::uint32_t> row_column;  // physical column of the first maximum
+    std::vector<std::uint32_t> row_tied;    // 0 or 1
+    std::vector<std::uint32_t> gone;
+    // The physical column at each place of the block's order, and the place of each column.
+    std::vector<std::uint32_t> column_at, position;
+    // All bits set for a picked column; the values themselves are never written.
+    std::vector<std::uint64_t> dead;
+  };
+  thread_local Scratch scratch;
+  auto& [row_of, row_max, row_column, row_tied, gone, column_at, position, dead] = scratch;
+  row_of.resize(k);
+  row_max.resize(k);
+  row_column.resize(k);
+  row_tied.resize(k);
+  gone.resize(k);
+  column_at.resize(k);
+  position.resize(k);
   for (std::uint32_t c = 0; c < k; ++c) column_at[c] = position[c] = c;
-  // All bits set for a picked column; the values themselves are never written.
-  std::vector<std::uint64_t> dead(k, 0);
+  dead.assign(k, 0);
   const auto keep = [&](std::uint32_t r, const Peak& peak) {
     row_max[r] = peak.value;
     row_column[r] = peak.column;
