@@ -318,6 +318,15 @@ inline bool CanRunHot(const RowWalk<Out>& w) {
   return w.e < w.columns && (w.window.position >> 3) + 7 <= w.lastLoad;
 }
 
+// Whether the hot loop takes the walk's next symbol, all of whose bits are in hand.
+template <typename Out>
+inline bool NextIsHot(const RowWalk<Out>& w) {
+  if (!CanRunHot(w)) return false;
+  const std::uint64_t index = w.window.acc >> (64 - HuffmanDecoder::kLookupBits);
+  const std::uint32_t step = w.tables->hot[index].step;
+  return w.tables->totals[index] <= w.window.avail && step != kNotAValue && step <= w.columns - w.e;
+}
+
 // The hot loop's values for the walk. Rows of 16 bits come cleared, so the loop may go on
 // into the next rows; other rows are cleared one at a time when they start.
 template <typename Out>
@@ -571,11 +580,11 @@ struct HuffmanRowWalk {
       bool all = true;
       while (all) {
         HotRunsTogether(walk);
-        // The walk that stopped takes its next symbol the slow way; so do the others, which
-        // gives the same as their hot loops would.
+        // The walk that stopped takes its next symbol the slow way; so does any other whose
+        // next symbol its hot loop would not take either.
         for (int k = 0; k < N; ++k) {
           RowWalk<std::int16_t>& w = *walk[k];
-          if (w.e < w.columns) {
+          if (w.e < w.columns && !NextIsHot(w)) {
             const ResultCode code = Symbol(*job[k]->decoder, w);
             if (code != kSuccess) {
               job[k]->result = code;
