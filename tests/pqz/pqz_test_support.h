@@ -18,7 +18,7 @@ class TempFile {
  public:
   TempFile() : m_file(std::tmpfile()) {}
   explicit TempFile(const std::vector<std::uint8_t>& bytes) : TempFile() {
-    std::fwrite(bytes.data(), 1, bytes.size(), m_file);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), m_file);
     std::rewind(m_file);
   }
   ~TempFile() {
