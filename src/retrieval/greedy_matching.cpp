@@ -300,7 +300,14 @@ double GreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k, const double* rowMa
     std::vector<std::uint64_t> dead;
   };
   thread_local Scratch scratch;
-  auto& [row_of, row_max, row_column, row_tied, gone, column_at, position, dead] = scratch;
+  std::vector<double*>& row_of = scratch.row_of;
+  std::vector<double>& row_max = scratch.row_max;
+  std::vector<std::uint32_t>& row_column = scratch.row_column;
+  std::vector<std::uint32_t>& row_tied = scratch.row_tied;
+  std::vector<std::uint32_t>& gone = scratch.gone;
+  std::vector<std::uint32_t>& column_at = scratch.column_at;
+  std::vector<std::uint32_t>& position = scratch.position;
+  std::vector<std::uint64_t>& dead = scratch.dead;
   row_of.resize(k);
   row_max.resize(k);
   row_column.resize(k);
