@@ -66,11 +66,11 @@ ResultCode HuffmanDecoder::DecodeLong(BitStream& stream, std::uint64_t window,
 
 namespace {
 
-// The run of every entry that is not a value symbol: more than any row has room for, so
-// that one comparison stops the hot loop at EOB, ZRL, reserved symbols and long code words.
+// The run of an entry that is not a value symbol, and the step of one the hot loop does not
+// take: more than any row has room for, so that one comparison stops the hot loop there.
 constexpr std::uint32_t kNotAValue = UINT32_MAX;
 
-// What one first-level entry stands for, ready for the row walk.
+// What one code word stands for, ready for the row walk.
 struct Meaning {
   std::uint32_t run = kNotAValue;  // zeros before the value of a value symbol
   std::uint8_t length = 0;         // code word bits; 0 when the entry needs the long walk
