@@ -552,7 +552,7 @@ struct HuffmanRowWalk {
 
   // The hot loops of N walks at once.
   template <int N>
-  static void HotRunsTogether(RowWalk<std::int16_t>* const (&walk)[N]) {
+  static void HotRunsTogether(RowWalk<std::int16_t>* const* walk) {
     bool triples = true;
     for (int k = 0; k < N; ++k) {
       if (!CanRunHot(*walk[k])) return;
@@ -570,8 +570,8 @@ struct HuffmanRowWalk {
 
   // Walks the N live walks side by side until one ends, then the others the same way.
   template <int N>
-  static void RunTogether(RowWalk<std::int16_t>* const (&walk)[N],
-                          HuffmanDecoder::SmallRows* const (&job)[N]) {
+  static void RunTogether(RowWalk<std::int16_t>* const* walk,
+                          HuffmanDecoder::SmallRows* const* job) {
     if constexpr (N == 1) {
       job[0]->result = Finish(*job[0]->decoder, *walk[0]);
     } else {
@@ -579,7 +579,7 @@ struct HuffmanRowWalk {
       for (bool& l : live) l = true;
       bool all = true;
       while (all) {
-        HotRunsTogether(walk);
+        HotRunsTogether<N>(walk);
         // The walk that stopped takes its next symbol the slow way; so does any other whose
         // next symbol its hot loop would not take either.
         for (int k = 0; k < N; ++k) {
@@ -612,20 +612,12 @@ struct HuffmanRowWalk {
 
   // RunTogether of the first `live` of up to N walks.
   template <int N>
-  static void RunLive(RowWalk<std::int16_t>* const (&walk)[N],
-                      HuffmanDecoder::SmallRows* const (&job)[N], int live) {
-    if constexpr (N > 0) {
-      if (live == N) {
-        RunTogether(walk, job);
-      } else {
-        RowWalk<std::int16_t>* fewer[N > 1 ? N - 1 : 1];
-        HuffmanDecoder::SmallRows* fewerJobs[N > 1 ? N - 1 : 1];
-        for (int k = 0; k < N - 1; ++k) {
-          fewer[k] = walk[k];
-          fewerJobs[k] = job[k];
-        }
-        if constexpr (N > 1) RunLive<N - 1>(fewer, fewerJobs, live);
-      }
+  static void RunLive(RowWalk<std::int16_t>* const* walk, HuffmanDecoder::SmallRows* const* job,
+                      int live) {
+    if (live == N) {
+      RunTogether<N>(walk, job);
+    } else if constexpr (N > 1) {
+      RunLive<N - 1>(walk, job, live);
     }
   }
 
@@ -645,7 +637,7 @@ struct HuffmanRowWalk {
         job[live++] = &j;
       }
     }
-    RunLive(walk, job, live);
+    RunLive<HuffmanDecoder::kMaxWalksTogether>(walk, job, live);
   }
 
   template <typename Out>
