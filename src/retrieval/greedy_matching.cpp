@@ -180,50 +180,16 @@ Peak LivePeakOf(const double* row, const std::uint64_t* dead, std::uint32_t k,
   return avx2 ? LivePeakAvx2(row, dead, k, position) : LivePeakPortable(row, dead, k, position);
 }
 
-// Lists in `gone` the rows r of from..k-1 whose maximum left with a step: held first in the
-// picked column, or tied and held first in `moved`, the column that took the picked one's
-// place. `tied` is 0 or 1 per row. Returns how many.
-std::uint32_t GoneRowsPortable(const std::uint32_t* column, const std::uint32_t* tied,
-                               std::uint32_t from, std::uint32_t k, std::uint32_t picked,
-                               std::uint32_t moved, std::uint32_t* gone) {
-  std::uint32_t n = 0;
-  for (std::uint32_t r = from; r < k; ++r) {
-    if (column[r] == picked || (column[r] == moved && tied[r] != 0)) gone[n++] = r;
-  }
-  return n;
-}
-
-// The same, eight rows a step: a step loses one or two rows' maxima of up to 96.
-__attribute__((target("avx2"))) std::uint32_t GoneRowsAvx2(
-    const std::uint32_t* column, const std::uint32_t* tied, std::uint32_t from, std::uint32_t k,
-    std::uint32_t picked, std::uint32_t moved, std::uint32_t* gone) {
-  const __m256i p = _mm256_set1_epi32(static_cast<int>(picked));
-  const __m256i m = _mm256_set1_epi32(static_cast<int>(moved));
-  const __m256i zero = _mm256_setzero_si256();
-  std::uint32_t n = 0;
-  std::uint32_t r = from;
-  for (; r + 8 <= k; r += 8) {
-    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(column + r));
-    const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(tied + r));
-    const __m256i hit =
-        _mm256_or_si256(_mm256_cmpeq_epi32(c, p),
-                        _mm256_andnot_si256(_mm256_cmpeq_epi32(t, zero), _mm256_cmpeq_epi32(c, m)));
-    unsigned bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(hit)));
-    while (bits != 0) {
-      gone[n++] = r + static_cast<std::uint32_t>(__builtin_ctz(bits));
-      bits &= bits - 1;
-    }
-  }
-  return n + GoneRowsPortable(column, tied, r, k, picked, moved, gone + n);
-}
-
-std::uint32_t GoneRows(const std::uint32_t* column, const std::uint32_t* tied, std::uint32_t from,
-                       std::uint32_t k, std::uint32_t picked, std::uint32_t moved,
-                       std::uint32_t* gone) {
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  return avx2 ? GoneRowsAvx2(column, tied, from, k, picked, moved, gone)
-              : GoneRowsPortable(column, tied, from, k, picked, moved, gone);
-}
+// Sets of rows as bits, `words` words a set, set s at sets + s x words.
+struct RowSets {
+  std::uint64_t* bits;
+  std::uint32_t words;
+  std::uint64_t* Set(std::uint32_t s) const { return bits + std::size_t{s} * words; }
+  static std::uint64_t Bit(std::uint32_t row) { return std::uint64_t{1} << (row % 64); }
+  void Add(std::uint32_t s, std::uint32_t row) const { Set(s)[row / 64] |= Bit(row); }
+  void Remove(std::uint32_t s, std::uint32_t row) const { Set(s)[row / 64] &= ~Bit(row); }
+  bool Has(std::uint32_t s, std::uint32_t row) const { return (Set(s)[row / 64] & Bit(row)) != 0; }
+};
 
 // The picks' mean, step e weighing k - e.
 class WeightedPicks {
@@ -292,57 +258,73 @@ double GreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k, const double* rowMa
     std::vector<double*> row_of;
     std::vector<double> row_max;
     std::vector<std::uint32_t> row_column;  // physical column of the first maximum
-    std::vector<std::uint32_t> row_tied;    // 0 or 1
-    std::vector<std::uint32_t> gone;
     // The physical column at each place of the block's order, and the place of each column.
     std::vector<std::uint32_t> column_at, position;
     // All bits set for a picked column; the values themselves are never written.
     std::vector<std::uint64_t> dead;
+    // Set c: the rows whose maximum column c holds first; set k: the rows whose maximum
+    // another live column holds too; set k + 1: the rows a step searches again. So a step
+    // finds those rows without going through the others.
+    std::vector<std::uint64_t> sets;
   };
   thread_local Scratch scratch;
-  std::vector<double*>& row_of = scratch.row_of;
-  std::vector<double>& row_max = scratch.row_max;
-  std::vector<std::uint32_t>& row_column = scratch.row_column;
-  std::vector<std::uint32_t>& row_tied = scratch.row_tied;
-  std::vector<std::uint32_t>& gone = scratch.gone;
-  std::vector<std::uint32_t>& column_at = scratch.column_at;
-  std::vector<std::uint32_t>& position = scratch.position;
-  std::vector<std::uint64_t>& dead = scratch.dead;
-  row_of.resize(k);
-  row_max.resize(k);
-  row_column.resize(k);
-  row_tied.resize(k);
-  gone.resize(k);
-  column_at.resize(k);
-  position.resize(k);
+  const std::uint32_t words = (k + 63) / 64;
+  scratch.row_of.resize(k);
+  scratch.row_max.resize(k);
+  scratch.row_column.resize(k);
+  scratch.column_at.resize(k);
+  scratch.position.resize(k);
+  scratch.dead.assign(k, 0);
+  scratch.sets.assign(std::size_t{k + 2} * words, 0);
+  double** const row_of = scratch.row_of.data();
+  double* const row_max = scratch.row_max.data();
+  std::uint32_t* const row_column = scratch.row_column.data();
+  std::uint32_t* const column_at = scratch.column_at.data();
+  std::uint32_t* const position = scratch.position.data();
+  std::uint64_t* const dead = scratch.dead.data();
+  const RowSets sets{scratch.sets.data(), words};
+  const std::uint32_t tied = k;
+  std::uint64_t* const gone = sets.Set(k + 1);
   for (std::uint32_t c = 0; c < k; ++c) column_at[c] = position[c] = c;
-  dead.assign(k, 0);
   const auto keep = [&](std::uint32_t r, const Peak& peak) {
     row_max[r] = peak.value;
     row_column[r] = peak.column;
-    row_tied[r] = peak.tied;
+    sets.Add(peak.column, r);
+    if (peak.tied) {
+      sets.Add(tied, r);
+    } else {
+      sets.Remove(tied, r);
+    }
   };
   bool nan = false;
   for (std::uint32_t r = 0; r < k; ++r) {
     row_of[r] = m.Row(r);
-    keep(r, rowMax != nullptr ? HoldersOf(row_of[r], k, position.data(), rowMax[r])
-                              : PeakOf(row_of[r], k, position.data(), nan));
+    keep(r, rowMax != nullptr ? HoldersOf(row_of[r], k, position, rowMax[r])
+                              : PeakOf(row_of[r], k, position, nan));
   }
   if (nan) return MatchByMoves(m, k);  // nothing has changed yet
   WeightedPicks picks(k);
   for (std::uint32_t e = 0; e < k; ++e) {
-    const std::uint32_t h = e + FirstMaximum(row_max.data() + e, k - e);
+    const std::uint32_t h = e + FirstMaximum(row_max + e, k - e);
     const std::uint32_t picked = row_column[h];
     const std::uint32_t g = position[picked];
     picks.Add(e, row_max[h]);
     const std::uint32_t from = e + 1;
     if (from >= k) break;
-    // Row e moves to h with what is known of it; the picked row leaves.
+    // The picked row leaves; row e moves to h with what is known of it.
+    sets.Remove(picked, h);
+    sets.Remove(tied, h);
     if (h != e) {
+      const std::uint32_t c = row_column[e];
       row_of[h] = row_of[e];
       row_max[h] = row_max[e];
-      row_column[h] = row_column[e];
-      row_tied[h] = row_tied[e];
+      row_column[h] = c;
+      sets.Remove(c, e);
+      sets.Add(c, h);
+      if (sets.Has(tied, e)) {
+        sets.Remove(tied, e);
+        sets.Add(tied, h);
+      }
     }
     // The column at e takes g's place in the block's order; the picked column leaves.
     const std::uint32_t moved = column_at[e];
@@ -351,11 +333,16 @@ double GreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k, const double* rowMa
     dead[picked] = ~std::uint64_t{0};
     // A maximum in the picked column is gone. One that sat at e now sits at g, the first of
     // its holders still unless another column holds it too.
-    const std::uint32_t n =
-        GoneRows(row_column.data(), row_tied.data(), from, k, picked, moved, gone.data());
-    for (std::uint32_t i = 0; i < n; ++i) {
-      const std::uint32_t r = gone[i];
-      keep(r, LivePeakOf(row_of[r], dead.data(), k, position.data()));
+    const std::uint64_t* in_picked = sets.Set(picked);
+    const std::uint64_t* in_moved = sets.Set(moved);
+    const std::uint64_t* in_tied = sets.Set(tied);
+    for (std::uint32_t w = 0; w < words; ++w) gone[w] = in_picked[w] | (in_moved[w] & in_tied[w]);
+    for (std::uint32_t w = 0; w < words; ++w) {
+      for (std::uint64_t bits = gone[w]; bits != 0; bits &= bits - 1) {
+        const std::uint32_t r = 64 * w + static_cast<std::uint32_t>(__builtin_ctzll(bits));
+        sets.Remove(row_column[r], r);
+        keep(r, LivePeakOf(row_of[r], dead, k, position));
+      }
     }
   }
   return picks.Mean();
