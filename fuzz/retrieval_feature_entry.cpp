@@ -58,6 +58,12 @@ FeatureOutcome ReadFeatureBytes(const std::uint8_t* data, std::size_t size) {
     if (colour.LoadQuery(path) == kSuccess) {
       const double similarity = colour.Similarity(path);
       outcome.SimilaritiesInRange &= InRange(similarity, -1.0, 1.0 + 1e-9);
+      const std::string* paths[3] = {&path, &path, &path};
+      double together[3] = {0, 0, 0};
+      colour.SimilarityTogether(paths, 3, together);
+      for (const double s : together) {
+        outcome.TogetherAgrees &= std::memcmp(&s, &similarity, sizeof s) == 0;
+      }
     }
   }
   EdgeFeature edge;

@@ -17,8 +17,8 @@ struct FeatureOutcome {
   /// False when the 16-bit base reader and the double one disagree: another failure (22,
   /// for a section the 16-bit rows do not take, aside) or other values.
   bool SmallBasesAgree = true;
-  /// False when the Edge similarity of the file scored beside itself, the walks side by
-  /// side, differs from the one it gets alone.
+  /// False when a colour or the Edge similarity of the file scored beside itself, the walks
+  /// side by side, differs from the one it gets alone.
   bool TogetherAgrees = true;
 };
 

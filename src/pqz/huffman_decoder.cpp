@@ -252,8 +252,8 @@ void DecodeValueRun(HotLane<Out>& l) {
 // on the one before it in its own stream only, so the processor works on all of them. Stops
 // as soon as any walk would stop; each walk's state is then what DecodeValueRun would have
 // left after the same symbols.
-template <int kPerRefill, int N>
-void DecodeValueRunsTogether(HotLane<std::int16_t> (&lanes)[N]) {
+template <typename Out, int kPerRefill, int N>
+void DecodeValueRunsTogether(HotLane<Out> (&lanes)[N]) {
   for (;;) {
     for (int k = 0; k < N; ++k) {
       if (lanes[k].next > lanes[k].last) return;
@@ -551,27 +551,26 @@ struct HuffmanRowWalk {
   }
 
   // The hot loops of N walks at once.
-  template <int N>
-  static void HotRunsTogether(RowWalk<std::int16_t>* const* walk) {
+  template <typename Out, int N>
+  static void HotRunsTogether(RowWalk<Out>* const* walk) {
     bool triples = true;
     for (int k = 0; k < N; ++k) {
       if (!CanRunHot(*walk[k])) return;
       triples = triples && walk[k]->tables->triples;
     }
-    HotLane<std::int16_t> lanes[N];
+    HotLane<Out> lanes[N];
     for (int k = 0; k < N; ++k) lanes[k] = LaneOf(*walk[k]);
     if (triples) {
-      DecodeValueRunsTogether<3>(lanes);
+      DecodeValueRunsTogether<Out, 3>(lanes);
     } else {
-      DecodeValueRunsTogether<2>(lanes);
+      DecodeValueRunsTogether<Out, 2>(lanes);
     }
     for (int k = 0; k < N; ++k) FromLane(lanes[k], *walk[k]);
   }
 
   // Walks the N live walks side by side until one ends, then the others the same way.
-  template <int N>
-  static void RunTogether(RowWalk<std::int16_t>* const* walk,
-                          HuffmanDecoder::SmallRows* const* job) {
+  template <typename Out, int N>
+  static void RunTogether(RowWalk<Out>* const* walk, HuffmanDecoder::RowsJob<Out>* const* job) {
     if constexpr (N == 1) {
       job[0]->result = Finish(*job[0]->decoder, *walk[0]);
     } else {
@@ -579,11 +578,11 @@ struct HuffmanRowWalk {
       for (bool& l : live) l = true;
       bool all = true;
       while (all) {
-        HotRunsTogether<N>(walk);
+        HotRunsTogether<Out, N>(walk);
         // The walk that stopped takes its next symbol the slow way; so does any other whose
         // next symbol its hot loop would not take either.
         for (int k = 0; k < N; ++k) {
-          RowWalk<std::int16_t>& w = *walk[k];
+          RowWalk<Out>& w = *walk[k];
           if (w.e < w.columns && !NextIsHot(w)) {
             const ResultCode code = Symbol(*job[k]->decoder, w);
             if (code != kSuccess) {
@@ -598,37 +597,38 @@ struct HuffmanRowWalk {
           }
         }
       }
-      RowWalk<std::int16_t>* rest[N - 1];
-      HuffmanDecoder::SmallRows* restJobs[N - 1];
+      RowWalk<Out>* rest[N - 1];
+      HuffmanDecoder::RowsJob<Out>* restJobs[N - 1];
       int n = 0;
       for (int k = 0; k < N; ++k) {
         if (!live[k]) continue;
         rest[n] = walk[k];
         restJobs[n++] = job[k];
       }
-      RunLive<N - 1>(rest, restJobs, n);
+      RunLive<Out, N - 1>(rest, restJobs, n);
     }
   }
 
   // RunTogether of the first `live` of up to N walks.
-  template <int N>
-  static void RunLive(RowWalk<std::int16_t>* const* walk, HuffmanDecoder::SmallRows* const* job,
+  template <typename Out, int N>
+  static void RunLive(RowWalk<Out>* const* walk, HuffmanDecoder::RowsJob<Out>* const* job,
                       int live) {
     if (live == N) {
-      RunTogether<N>(walk, job);
+      RunTogether<Out, N>(walk, job);
     } else if constexpr (N > 1) {
-      RunLive<N - 1>(walk, job, live);
+      RunLive<Out, N - 1>(walk, job, live);
     }
   }
 
-  static void WalkTogether(HuffmanDecoder::SmallRows* jobs, int count) {
+  template <typename Out>
+  static void WalkTogether(HuffmanDecoder::RowsJob<Out>* jobs, int count) {
     thread_local WalkTables tables[HuffmanDecoder::kMaxWalksTogether];
-    RowWalk<std::int16_t> walks[HuffmanDecoder::kMaxWalksTogether];
-    RowWalk<std::int16_t>* walk[HuffmanDecoder::kMaxWalksTogether];
-    HuffmanDecoder::SmallRows* job[HuffmanDecoder::kMaxWalksTogether];
+    RowWalk<Out> walks[HuffmanDecoder::kMaxWalksTogether];
+    RowWalk<Out>* walk[HuffmanDecoder::kMaxWalksTogether];
+    HuffmanDecoder::RowsJob<Out>* job[HuffmanDecoder::kMaxWalksTogether];
     int live = 0;
     for (int k = 0; k < count; ++k) {
-      HuffmanDecoder::SmallRows& j = jobs[k];
+      HuffmanDecoder::RowsJob<Out>& j = jobs[k];
       FillTables(*j.decoder, *j.alphabet, tables[k]);
       j.result = kSuccess;
       if (Begin(*j.decoder, *j.stream, *j.alphabet, tables[k], j.data, j.rows, j.columns, j.stride,
@@ -637,7 +637,7 @@ struct HuffmanRowWalk {
         job[live++] = &j;
       }
     }
-    RunLive<HuffmanDecoder::kMaxWalksTogether>(walk, job, live);
+    RunLive<Out, HuffmanDecoder::kMaxWalksTogether>(walk, job, live);
   }
 
   template <typename Out>
@@ -683,7 +683,7 @@ void HuffmanDecoder::DecodeRowsTogether(SmallRows* jobs, std::size_t count) {
       fit = fit && FitsSmallRows(*jobs[k].alphabet, jobs[k].columns, jobs[k].stride);
     }
     if (fit) {
-      HuffmanRowWalk::WalkTogether(jobs, static_cast<int>(n));
+      HuffmanRowWalk::WalkTogether<std::int16_t>(jobs, static_cast<int>(n));
     } else {
       for (std::size_t k = 0; k < n; ++k) {
         SmallRows& j = jobs[k];
@@ -691,6 +691,15 @@ void HuffmanDecoder::DecodeRowsTogether(SmallRows* jobs, std::size_t count) {
             j.decoder->DecodeRows(*j.stream, *j.alphabet, j.data, j.rows, j.columns, j.stride);
       }
     }
+    jobs += n;
+    count -= n;
+  }
+}
+
+void HuffmanDecoder::DecodeRowsTogether(WideRows* jobs, std::size_t count) {
+  while (count > 0) {
+    const std::size_t n = std::min<std::size_t>(count, kMaxWalksTogether);
+    HuffmanRowWalk::WalkTogether<double>(jobs, static_cast<int>(n));
     jobs += n;
     count -= n;
   }

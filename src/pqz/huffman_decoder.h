@@ -69,24 +69,29 @@ class HuffmanDecoder {
   ResultCode DecodeRows(BitStream& stream, const RunSizeAlphabet& alphabet, std::int16_t* data,
                         std::uint32_t rows, std::uint32_t columns, std::size_t stride) const;
 
-  /// One walk of the 16-bit DecodeRows: its decoder, stream, alphabet and rows, and after
-  /// DecodeRowsTogether its result.
-  struct SmallRows {
+  /// One walk of DecodeRows: its decoder, stream, alphabet and rows (`stride` values apart,
+  /// at least the columns), and after DecodeRowsTogether its result.
+  template <typename Out>
+  struct RowsJob {
     const HuffmanDecoder* decoder = nullptr;
     BitStream* stream = nullptr;
     const RunSizeAlphabet* alphabet = nullptr;
-    std::int16_t* data = nullptr;
+    Out* data = nullptr;
     std::uint32_t rows = 0;
     std::uint32_t columns = 0;
     std::size_t stride = 0;
     ResultCode result = kSuccess;
   };
+  using SmallRows = RowsJob<std::int16_t>;
+  using WideRows = RowsJob<double>;
 
   /// The 16-bit DecodeRows of `count` independent sections, up to kMaxWalksTogether at once,
   /// a symbol of each in turn, so that the processor works on their streams side by side:
   /// each walk gets the result, the rows and the stream position that DecodeRows alone gives
   /// it.
   static void DecodeRowsTogether(SmallRows* jobs, std::size_t count);
+  /// The same for DecodeRows into doubles, whose rows need not hold zeros.
+  static void DecodeRowsTogether(WideRows* jobs, std::size_t count);
 
   /// Most walks DecodeRowsTogether takes at once: with three, their values no longer fit the
   /// processor's registers and the walk is slower than two at a time.

@@ -391,14 +391,38 @@ ResultCode CPQZComponent::LoadPayload(std::FILE* file, bool allocate,
 }
 
 ResultCode CPQZComponent::Expand(bool dequantize) {
+  bool walk;
+  ResultCode decoded = StartExpand(walk);
+  if (decoded == kSuccess && walk) {
+    try {
+      decoded = DecodeSymbolRows(*this, 0, Rows());
+    } catch (const std::bad_alloc&) {
+      return kNoMemory;
+    }
+  }
+  return FinishExpand(decoded, dequantize);
+}
+
+ResultCode CPQZComponent::StartExpand(bool& walk) {
+  walk = false;
   if (!m_loaded || m_streamed) return kNotReady;
   m_bits.Rewind();
   try {
     if (const ResultCode code = LoadSteps(); code != kSuccess) return code;
-    const ResultCode decoded = m_coding == kCodingDeflate
-                                   ? InflateValues(m_deflate.data(), m_deflate.size(), *this)
-                                   : DecodeAllSymbols();
-    if (decoded != kSuccess) return decoded;
+    if (m_coding == kCodingDeflate) return InflateValues(m_deflate.data(), m_deflate.size(), *this);
+    if (const ResultCode code = PrepareSymbols(); code != kSuccess) return code;
+  } catch (const Tarn::MatrixException&) {
+    return kNoMemory;
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+  walk = true;
+  return kSuccess;
+}
+
+ResultCode CPQZComponent::FinishExpand(ResultCode decoded, bool dequantize) {
+  if (decoded != kSuccess) return decoded;
+  try {
     if (const ResultCode code = Unpredict(); code != kSuccess) return code;
     if (dequantize) return Dequantize();
   } catch (const Tarn::MatrixException&) {
@@ -407,6 +431,42 @@ ResultCode CPQZComponent::Expand(bool dequantize) {
     return kNoMemory;
   }
   return kSuccess;
+}
+
+void CPQZComponent::ExpandTogether(Expansion* items, std::size_t count) {
+  while (count > 0) {
+    const std::size_t n = std::min<std::size_t>(count, HuffmanDecoder::kMaxWalksTogether);
+    std::optional<RunSizeAlphabet> alphabets[HuffmanDecoder::kMaxWalksTogether];
+    HuffmanDecoder::WideRows rows[HuffmanDecoder::kMaxWalksTogether];
+    Expansion* walked[HuffmanDecoder::kMaxWalksTogether];
+    std::size_t walks = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+      Expansion& item = items[k];
+      CPQZComponent& c = *item.component;
+      bool walk;
+      item.result = c.StartExpand(walk);
+      if (item.result != kSuccess || !walk) {
+        item.result = c.FinishExpand(item.result, item.dequantize);
+        continue;
+      }
+      alphabets[walks].emplace(c.m_block.Precision, c.m_block.MaxZeroRun);
+      rows[walks] = {&c.m_decoder, &c.m_bits,   &*alphabets[walks], c.Data(),
+                     c.Rows(),     c.Columns(), c.Columns()};
+      walked[walks++] = &item;
+    }
+    try {
+      HuffmanDecoder::DecodeRowsTogether(rows, walks);
+      for (std::size_t k = 0; k < walks; ++k) walked[k]->result = rows[k].result;
+    } catch (const std::bad_alloc&) {
+      for (std::size_t k = 0; k < walks; ++k) walked[k]->result = kNoMemory;
+    }
+    for (std::size_t k = 0; k < walks; ++k) {
+      walked[k]->result =
+          walked[k]->component->FinishExpand(walked[k]->result, walked[k]->dequantize);
+    }
+    items += n;
+    count -= n;
+  }
 }
 
 ResultCode CPQZComponent::PrepareSmall(std::size_t stride, bool& walk) {
@@ -469,11 +529,6 @@ void CPQZComponent::ExpandSmallTogether(SmallExpansion* items, std::size_t count
     items += n;
     count -= n;
   }
-}
-
-ResultCode CPQZComponent::DecodeAllSymbols() {
-  if (const ResultCode code = PrepareSymbols(); code != kSuccess) return code;
-  return DecodeSymbolRows(*this, 0, Rows());
 }
 
 ResultCode CPQZComponent::ExpandRows(std::uint32_t count, Tarn::Matrix<double>& rows) {

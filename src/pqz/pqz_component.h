@@ -114,6 +114,18 @@ class CPQZComponent : public Tarn::Matrix<double> {
   /// 12 for a bad zlib stream, 4 when the symbols run past the buffer, 23 before Read.
   ResultCode Expand(bool dequantize);
 
+  /// One component of ExpandTogether: whether to dequantise and, afterwards, the result.
+  struct Expansion {
+    CPQZComponent* component = nullptr;
+    bool dequantize = false;
+    ResultCode result = kSuccess;
+  };
+
+  /// Expand of `count` components, the symbols of those under Coding 0 decoded side by side
+  /// (see HuffmanDecoder::DecodeRowsTogether): each gets in its matrix and result what
+  /// Expand gives it.
+  static void ExpandTogether(Expansion* items, std::size_t count);
+
   /// The largest P whose values ExpandSmall decodes: magnitudes below 2^14, so that the sum
   /// of two (a prediction undone) still fits 16 bits.
   static constexpr std::int32_t kMaxSmallPrecision = 14;
@@ -179,7 +191,11 @@ class CPQZComponent : public Tarn::Matrix<double> {
   ResultCode PrepareColumns();
   struct RowCursor;
   ResultCode DecodeRowPart(RowCursor& cursor, double* out, std::uint32_t count);
-  ResultCode DecodeAllSymbols();
+  /// Expand up to the symbol walk: kSuccess with `walk` set when the rows are to be walked
+  /// (Coding 0), any other result (a Coding 1 payload inflated, or a failure) Expand's so far.
+  ResultCode StartExpand(bool& walk);
+  /// The rest of Expand after the values were decoded with the result `decoded`.
+  ResultCode FinishExpand(ResultCode decoded, bool dequantize);
   ResultCode DecodeSymbolRows(Tarn::Matrix<double>& out, std::uint32_t first, std::uint32_t count);
   ResultCode CheckBlock(std::int32_t coding, std::int32_t payloadLength,
                         const SectionBlock& block) const;

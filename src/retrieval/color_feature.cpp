@@ -93,7 +93,36 @@ ResultCode ColorFeature::LoadQuery(const std::string& path) {
 double ColorFeature::Similarity(const std::string& path) const {
   Tarn::Matrix<double> matrix;
   Tarn::DoubleVector vector;
-  if (BuildDescriptor(path, matrix, vector) != kSuccess) return -1.0;
+  return SimilarityOf(BuildDescriptor(path, matrix, vector), matrix, vector);
+}
+
+void ColorFeature::SimilarityTogether(const std::string* const* paths, std::size_t count,
+                                      double* similarities) const {
+  if (m_nLevels == 0 || m_nLevels > kMaxLevels) {
+    for (std::size_t k = 0; k < count; ++k) similarities[k] = -1.0;
+    return;
+  }
+  thread_local std::vector<AveragesJob> jobs;
+  thread_local std::vector<Tarn::Matrix<double>> averages;
+  jobs.assign(count, AveragesJob{});
+  if (averages.size() < count) averages.resize(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    jobs[k].path = paths[k];
+    jobs[k].averages = &averages[k];
+  }
+  ReadAveragesTogether(jobs.data(), count, m_limits);
+  for (std::size_t k = 0; k < count; ++k) {
+    Tarn::Matrix<double> matrix;
+    Tarn::DoubleVector vector;
+    const ResultCode built =
+        DescriptorOf(jobs[k].result, averages[k], jobs[k].header, matrix, vector);
+    similarities[k] = SimilarityOf(built, matrix, vector);
+  }
+}
+
+double ColorFeature::SimilarityOf(ResultCode built, const Tarn::Matrix<double>& matrix,
+                                  const Tarn::DoubleVector& vector) const {
+  if (built != kSuccess) return -1.0;
   switch (m_nKind) {
     case FEATURE_BLOCK_MEAN:
       return BlockMeanSimilarity(m_mDescriptor, matrix);
@@ -111,7 +140,14 @@ ResultCode ColorFeature::BuildDescriptor(const std::string& path, Tarn::Matrix<d
   if (m_nLevels == 0 || m_nLevels > kMaxLevels) return kInvalidValues;
   Tarn::Matrix<double> averages;
   PqzHeader header;
-  if (ReadAverages(path, averages, header, m_limits) != kSuccess) return kReadFailed;
+  const ResultCode read = ReadAverages(path, averages, header, m_limits);
+  return DescriptorOf(read, averages, header, matrix, vector);
+}
+
+ResultCode ColorFeature::DescriptorOf(ResultCode read, const Tarn::Matrix<double>& averages,
+                                      const PqzHeader& header, Tarn::Matrix<double>& matrix,
+                                      Tarn::DoubleVector& vector) const {
+  if (read != kSuccess) return kReadFailed;
   const PatchGrid grid = GridOf(header);
   try {
     switch (m_nKind) {

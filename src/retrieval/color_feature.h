@@ -48,6 +48,11 @@ class ColorFeature {
   /// identical ones. 0 for a kind outside the three and for an empty query descriptor.
   double Similarity(const std::string& path) const;
 
+  /// Similarity of `count` targets into `similarities`, their averages decoded side by side
+  /// (see ReadAveragesTogether): the values Similarity gives them one by one.
+  void SimilarityTogether(const std::string* const* paths, std::size_t count,
+                          double* similarities) const;
+
   /// The limits the averages of the query and of every target are read under (the working
   /// memory of the 3 x G matrix); the program's defaults unless set.
   void SetDecodeLimits(const DecodeLimits& limits) { m_limits = limits; }
@@ -106,6 +111,14 @@ class ColorFeature {
   // Reads the averages of `path` and builds the descriptor of m_nKind into one of the outputs.
   ResultCode BuildDescriptor(const std::string& path, Tarn::Matrix<double>& matrix,
                              Tarn::DoubleVector& vector) const;
+  // The descriptor of m_nKind of averages read with the result `read` from a file with
+  // `header`: 14 when the read failed.
+  ResultCode DescriptorOf(ResultCode read, const Tarn::Matrix<double>& averages,
+                          const PqzHeader& header, Tarn::Matrix<double>& matrix,
+                          Tarn::DoubleVector& vector) const;
+  // The similarity of a target's descriptor built with the result `built`.
+  double SimilarityOf(ResultCode built, const Tarn::Matrix<double>& matrix,
+                      const Tarn::DoubleVector& vector) const;
 };
 
 }  // namespace orvane

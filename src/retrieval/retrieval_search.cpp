@@ -228,15 +228,13 @@ ResultCode RetrievalSearch::Run(const std::string& queryPath, std::uint16_t quer
       return kReadFailed;
     }
     const std::size_t count = candidates.size();
-    // Candidates are scored a few at a time: the bases of all of them are decoded side by
-    // side.
+    // Candidates are scored a few at a time: the averages and the bases of all of them are
+    // decoded side by side.
     const auto score = [&](std::size_t first, std::size_t n) {
       const std::string* paths[kScoredTogether] = {};
       double colors[kScoredTogether] = {}, edges[kScoredTogether] = {};
-      for (std::size_t k = 0; k < n; ++k) {
-        paths[k] = &candidates[first + k].m_strPath;
-        colors[k] = color.Similarity(*paths[k]);
-      }
+      for (std::size_t k = 0; k < n; ++k) paths[k] = &candidates[first + k].m_strPath;
+      color.SimilarityTogether(paths, n, colors);
       edge.SimilarityTogether(paths, n, edges);
       for (std::size_t k = 0; k < n; ++k) {
         ScoreRecord(candidates[first + k], edges[k], colors[k], weight);

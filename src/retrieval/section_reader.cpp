@@ -33,26 +33,36 @@ ResultCode OpenSection(const std::string& path, PqzSection section, const Decode
   return CheckSectionLimit(rows, columns, limits);
 }
 
-// Opens the file through the one PQZ reader, weighs the section against the limits, then Read
-// and Expand without dequantisation. The component is a local object, so a failure half-way
-// leaves the caller's matrix as it was; on success its storage is moved out rather than copied.
-ResultCode ReadSection(const std::string& path, PqzSection section, CPQZComponent& component,
-                       const DecodeLimits& limits, Tarn::Matrix<double>& out,
-                       PqzHeader& headerOut) {
+// Opens the file through the one PQZ reader, weighs the section against the limits and reads
+// it into `component`, ready for Expand; the file is closed again.
+ResultCode LoadSection(const std::string& path, PqzSection section, CPQZComponent& component,
+                       const DecodeLimits& limits, PqzHeader& header) {
   PqzReader reader;
   if (const ResultCode code = OpenSection(path, section, limits, reader); code != kSuccess) {
     return code;
   }
-  const PqzHeader& header = reader.Header();
   try {
     if (const ResultCode code = reader.ReadSection(section, component); code != kSuccess) {
       return code;
     }
-    reader.Close();
-    if (const ResultCode code = component.Expand(false); code != kSuccess) return code;
   } catch (const Tarn::MatrixException&) {
     return kNoMemory;
   }
+  header = reader.Header();
+  return kSuccess;
+}
+
+// LoadSection, then Expand without dequantisation. A failure half-way leaves the caller's
+// matrix as it was; on success the component's storage is moved out rather than copied.
+ResultCode ReadSection(const std::string& path, PqzSection section, CPQZComponent& component,
+                       const DecodeLimits& limits, Tarn::Matrix<double>& out,
+                       PqzHeader& headerOut) {
+  PqzHeader header;
+  if (const ResultCode code = LoadSection(path, section, component, limits, header);
+      code != kSuccess) {
+    return code;
+  }
+  if (const ResultCode code = component.Expand(false); code != kSuccess) return code;
   out = std::move(static_cast<Tarn::Matrix<double>&>(component));
   headerOut = header;
   return kSuccess;
@@ -74,6 +84,30 @@ ResultCode ReadAverages(const std::string& path, Tarn::Matrix<double>& averages,
                         const DecodeLimits& limits) {
   return ReadSection(path, PqzSection::kAverage, ThreadComponent<CAverage>(), limits, averages,
                      header);
+}
+
+void ReadAveragesTogether(AveragesJob* jobs, std::size_t count, const DecodeLimits& limits) {
+  std::vector<CPQZComponent::Expansion> expansions;
+  std::vector<AveragesJob*> expanded;
+  std::vector<PqzHeader> headers(count);
+  expansions.reserve(count);
+  expanded.reserve(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    CAverage& component = ThreadComponent<CAverage>(k);
+    jobs[k].result = LoadSection(*jobs[k].path, PqzSection::kAverage, component, limits,
+                                 headers[expanded.size()]);
+    if (jobs[k].result != kSuccess) continue;
+    expansions.push_back({&component, false});
+    expanded.push_back(&jobs[k]);
+  }
+  CPQZComponent::ExpandTogether(expansions.data(), expansions.size());
+  for (std::size_t k = 0; k < expanded.size(); ++k) {
+    AveragesJob& job = *expanded[k];
+    job.result = expansions[k].result;
+    if (job.result != kSuccess) continue;
+    *job.averages = std::move(static_cast<Tarn::Matrix<double>&>(*expansions[k].component));
+    job.header = headers[k];
+  }
 }
 
 ResultCode ReadBases(const std::string& path, Tarn::Matrix<double>& bases, PqzHeader& header,

@@ -5,6 +5,7 @@
 #include <functional>
 #include <queue>
 #include <random>
+#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -373,20 +374,22 @@ TEST_P(HuffmanDecoderWalk, DecodeRowsAndSkipRowsMatchTheSymbolWalk) {
 
 // One to five walks side by side (more than are taken at once): codes of their own, streams
 // of their own, rows of their own shapes, and each gets what it gets alone: the result, the
-// rows and the end position.
-TEST_P(HuffmanDecoderWalk, DecodeRowsTogetherMatchesEachWalkAlone) {
-  if (GetParam().precision > 15) GTEST_SKIP() << "16-bit rows only";
+// rows and the end position. 16-bit rows come zeroed; rows of doubles hold anything.
+template <typename Out>
+void CheckWalksTogether(const WalkCase& param) {
   constexpr int kWalks = 5;
+  const int widest = std::is_same_v<Out, std::int16_t> ? 15 : 32;
+  const Out start = std::is_same_v<Out, std::int16_t> ? Out{0} : Out{-7};
   // Some walks' values are longer, so that their symbols may not fit three to a refill.
   std::vector<RunSizeAlphabet> alphabets;
   std::mt19937 rng(11);
   HuffmanDecoder decoders[kWalks];
   for (int k = 0; k < kWalks; ++k) {
-    alphabets.emplace_back(std::min(15, GetParam().precision + 3 * (k % 3)), GetParam().maxZeroRun);
+    alphabets.emplace_back(std::min(widest, param.precision + 3 * (k % 3)), param.maxZeroRun);
     std::vector<std::uint32_t> huffval;
     for (std::uint32_t s = 0; s < alphabets[k].Size(); ++s) huffval.push_back(s);
     std::shuffle(huffval.begin(), huffval.end(), rng);
-    ASSERT_EQ(decoders[k].Build(GetParam().bits, huffval), kSuccess);
+    ASSERT_EQ(decoders[k].Build(param.bits, huffval), kSuccess);
   }
   int allDone = 0;
   for (int trial = 0; trial < 600; ++trial) {
@@ -394,16 +397,16 @@ TEST_P(HuffmanDecoderWalk, DecodeRowsTogetherMatchesEachWalkAlone) {
     std::vector<std::uint8_t> payload[kWalks];
     std::uint32_t rows[kWalks], columns[kWalks];
     BitStream together[kWalks], alone[kWalks];
-    std::vector<std::int16_t> a[kWalks], b[kWalks];
-    HuffmanDecoder::SmallRows jobs[kWalks];
+    std::vector<Out> a[kWalks], b[kWalks];
+    HuffmanDecoder::RowsJob<Out> jobs[kWalks];
     for (int k = 0; k < count; ++k) {
       payload[k].resize(16 + rng() % 400);
       for (auto& byte : payload[k]) byte = static_cast<std::uint8_t>(rng());
       rows[k] = rng() % 7;
       columns[k] = 1 + rng() % 40;
       const std::size_t stride = columns[k] + k % 2;
-      a[k].assign(rows[k] * stride, 0);
-      b[k].assign(rows[k] * stride, 0);
+      a[k].assign(rows[k] * stride, start);
+      b[k].assign(rows[k] * stride, start);
       ASSERT_EQ(together[k].Assign(payload[k].data(), payload[k].size()), kSuccess);
       ASSERT_EQ(alone[k].Assign(payload[k].data(), payload[k].size()), kSuccess);
       jobs[k] = {&decoders[k], &together[k], &alphabets[k], a[k].data(),
@@ -412,8 +415,18 @@ TEST_P(HuffmanDecoderWalk, DecodeRowsTogetherMatchesEachWalkAlone) {
     HuffmanDecoder::DecodeRowsTogether(jobs, static_cast<std::size_t>(count));
     bool done = true;
     for (int k = 0; k < count; ++k) {
-      const ResultCode want = decoders[k].DecodeRows(alone[k], alphabets[k], b[k].data(), rows[k],
-                                                     columns[k], columns[k] + k % 2);
+      ResultCode want;
+      if constexpr (std::is_same_v<Out, std::int16_t>) {
+        want = decoders[k].DecodeRows(alone[k], alphabets[k], b[k].data(), rows[k], columns[k],
+                                      columns[k] + k % 2);
+      } else {
+        // The double walk alone writes rows `columns` apart: one row at a time here.
+        want = kSuccess;
+        for (std::uint32_t r = 0; r < rows[k] && want == kSuccess; ++r) {
+          want = decoders[k].DecodeRows(alone[k], alphabets[k],
+                                        b[k].data() + r * (columns[k] + k % 2), 1, columns[k]);
+        }
+      }
       ASSERT_EQ(jobs[k].result, want) << "trial " << trial << " walk " << k;
       done = done && want == kSuccess;
       if (want != kSuccess) continue;
@@ -423,6 +436,15 @@ TEST_P(HuffmanDecoderWalk, DecodeRowsTogetherMatchesEachWalkAlone) {
     allDone += done && count > 1;
   }
   EXPECT_GT(allDone, 5);
+}
+
+TEST_P(HuffmanDecoderWalk, DecodeRowsTogetherMatchesEachWalkAlone) {
+  if (GetParam().precision > 15) GTEST_SKIP() << "16-bit rows only";
+  CheckWalksTogether<std::int16_t>(GetParam());
+}
+
+TEST_P(HuffmanDecoderWalk, DecodeRowsTogetherIntoDoublesMatchesEachWalkAlone) {
+  CheckWalksTogether<double>(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(

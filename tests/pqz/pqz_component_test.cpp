@@ -75,6 +75,23 @@ void ReadSmallTogether(const std::vector<std::uint8_t>* bytes[2], const PqzHeade
   }
 }
 
+// ReadSection of two sections into `component`, expanded side by side; each section's code
+// in `codes`.
+void ReadTogether(const std::vector<std::uint8_t>* bytes[2], const PqzHeader& header,
+                  CPQZComponent* component[2], bool dequantize, ResultCode codes[2]) {
+  for (int k = 0; k < 2; ++k) {
+    TempFile file(*bytes[k]);
+    codes[k] = component[k]->SizeFromHeader(header);
+    if (codes[k] == kSuccess) codes[k] = component[k]->Read(file.get());
+  }
+  CPQZComponent::Expansion items[2];
+  for (int k = 0; k < 2; ++k) items[k] = {component[k], dequantize};
+  CPQZComponent::ExpandTogether(items, 2);
+  for (int k = 0; k < 2; ++k) {
+    if (codes[k] == kSuccess) codes[k] = items[k].result;
+  }
+}
+
 void ExpectSameValues(const Tarn::Matrix<double>& got, const Tarn::Matrix<double>& want) {
   ASSERT_EQ(got.Rows(), want.Rows());
   ASSERT_EQ(got.Columns(), want.Columns());
@@ -155,6 +172,30 @@ TEST_P(RoundTrip, AveragesComeBackAsStoredAndDequantized) {
   for (std::uint32_t j = 0; j < stored.Columns(); ++j) {
     ASSERT_EQ(stored(0, j), original(0, j));
     ASSERT_EQ(stored(2, j) * 3, original(2, j)) << "stored values are the quantised ones";
+  }
+  // Expanded side by side, beside itself and beside a section cut short, with and without
+  // dequantisation: each as alone.
+  std::vector<std::uint8_t> shortened = bytes;
+  shortened.resize(shortened.size() - shortened.size() / 3);
+  const std::vector<std::uint8_t>& cut = shortened;
+  for (const bool dequantize : {false, true}) {
+    for (const std::vector<std::uint8_t>* other : {&bytes, &cut}) {
+      const std::vector<std::uint8_t>* pair[2] = {other, &bytes};
+      CAverage first, second;
+      CPQZComponent* components[2] = {&first, &second};
+      ResultCode codes[2];
+      ReadTogether(pair, kHeader, components, dequantize, codes);
+      ASSERT_EQ(codes[1], kSuccess);
+      ExpectSameValues(second, dequantize ? dequantized : stored);
+      if (other == &bytes) {
+        ASSERT_EQ(codes[0], kSuccess);
+        ExpectSameValues(first, second);
+      } else {
+        CAverage alone;
+        EXPECT_EQ(codes[0], ReadSection(cut, kHeader, alone, dequantize));
+        EXPECT_NE(codes[0], kSuccess);
+      }
+    }
   }
 }
 
@@ -616,6 +657,15 @@ TEST_P(CorruptSection, IsRefusedWith14) {
     const std::vector<std::int16_t> expected = {3, 0, 0,  77, 77, 77, 77, 77,
                                                 0, 2, -3, 77, 77, 77, 77, 77};
     EXPECT_EQ(together[1 - place], expected);
+    // The same into the double matrices.
+    CCoeff wide[2];
+    CPQZComponent* expanded[2] = {&wide[0], &wide[1]};
+    ReadTogether(pair, kSmall, expanded, true, codes);
+    EXPECT_EQ(codes[place], kReadFailed);
+    ASSERT_EQ(codes[1 - place], kSuccess);
+    CCoeff alone;
+    ASSERT_EQ(ReadSection(good, kSmall, alone, true), kSuccess);
+    ExpectSameValues(wide[1 - place], alone);
   }
 }
 

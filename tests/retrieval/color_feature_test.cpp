@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <iterator>
 #include <limits>
 #include <random>
@@ -490,6 +491,54 @@ TEST(ColorFeature, AnUnknownKindBuildsNothingAndScoresZero) {
   EXPECT_TRUE(feature.m_mDescriptor.IsEmpty());
   EXPECT_TRUE(feature.m_vDescriptor.IsEmpty());
   EXPECT_EQ(feature.Similarity(path), 0.0);
+}
+
+// Targets scored side by side get what each gets alone, in every pairing of files of other
+// grids, files that cannot be read and files cut short, for every kind.
+TEST(ColorFeature, TargetsTogetherScoreAsEachAlone) {
+  test::TempDir dir;
+  std::vector<std::string> paths;
+  const char* const names[] = {"t1.pqz", "t2.pqz", "t3.pqz"};
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    paths.push_back(dir.File(names[seed - 1]));
+    ASSERT_EQ(test::WritePqz(paths.back(), test::MakeSynthetic(40 + 24 * seed, 72, 8, 4, seed)),
+              kSuccess);
+  }
+  paths.push_back(dir.File("missing.pqz"));
+  paths.push_back(dir.File("damaged.pqz"));
+  {
+    std::ifstream in(paths[0], std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Cut inside the averages' payload.
+    bytes.resize(44 + 40 + 20);
+    std::ofstream(paths.back(), std::ios::binary) << bytes;
+  }
+  for (const std::int32_t kind : {std::int32_t{FEATURE_BLOCK_MEAN}, std::int32_t{FEATURE_HISTOGRAM},
+                                  std::int32_t{FEATURE_CSD}, std::int32_t{7}}) {
+    ColorFeature color(kind);
+    ASSERT_EQ(color.LoadQuery(paths[1]), kSuccess);
+    std::vector<double> alone;
+    for (const std::string& path : paths) alone.push_back(color.Similarity(path));
+    for (std::size_t a = 0; a < paths.size(); ++a) {
+      for (std::size_t b = 0; b < paths.size(); ++b) {
+        const std::string* pair[2] = {&paths[a], &paths[b]};
+        double together[2] = {-7, -7};
+        color.SimilarityTogether(pair, 2, together);
+        EXPECT_EQ(together[0], alone[a]) << kind << ": " << paths[a] << " beside " << paths[b];
+        EXPECT_EQ(together[1], alone[b]) << kind << ": " << paths[b] << " beside " << paths[a];
+      }
+    }
+    std::vector<const std::string*> all;
+    for (const std::string& path : paths) all.push_back(&path);
+    std::vector<double> together(all.size(), -7);
+    color.SimilarityTogether(all.data(), all.size(), together.data());
+    EXPECT_EQ(together, alone);
+  }
+  ColorFeature noLevels(FEATURE_HISTOGRAM, 0);
+  const std::string* one[1] = {&paths[0]};
+  double similarity = 0;
+  noLevels.SimilarityTogether(one, 1, &similarity);
+  EXPECT_EQ(similarity, -1.0);
 }
 
 }  // namespace

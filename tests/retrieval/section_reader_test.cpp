@@ -262,6 +262,29 @@ TEST_P(DamagedFile, ReadersReportTheFailureAndLeaveTheCallersMatrixAlone) {
       }
     }
   }
+  // The averages the same way.
+  Tarn::Matrix<double> soundAlone;
+  ASSERT_EQ(ReadAverages(m_path, soundAlone, soundHeader), kSuccess);
+  for (int place = 0; place < 2; ++place) {
+    Tarn::Matrix<double> damaged = sentinel, sound;
+    AveragesJob jobs[2];
+    jobs[place].path = &path;
+    jobs[place].averages = &damaged;
+    jobs[place].header = sentinelHeader;
+    jobs[1 - place].path = &m_path;
+    jobs[1 - place].averages = &sound;
+    ReadAveragesTogether(jobs, 2);
+    EXPECT_EQ(jobs[place].result, GetParam().averagesCode);
+    if (GetParam().averagesCode != kSuccess) {
+      ExpectSame(damaged, sentinel);
+      EXPECT_EQ(jobs[place].header.ImageWidth, 4242);
+    } else {
+      ExpectSame(damaged, averages);
+    }
+    ASSERT_EQ(jobs[1 - place].result, kSuccess);
+    EXPECT_EQ(jobs[1 - place].header.ImageWidth, soundHeader.ImageWidth);
+    ExpectSame(sound, soundAlone);
+  }
 }
 
 TEST_P(DamagedFile, ReadersCloseTheFileOnEveryPath) {
