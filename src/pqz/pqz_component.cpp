@@ -433,26 +433,23 @@ ResultCode CPQZComponent::FinishExpand(ResultCode decoded, bool dequantize) {
   return kSuccess;
 }
 
-void CPQZComponent::ExpandTogether(Expansion* items, std::size_t count) {
+namespace {
+
+// Walks the rows of `count` items side by side, HuffmanDecoder::kMaxWalksTogether at a time.
+// `start(item, alphabet, job)` readies an item and returns whether its rows are to be walked,
+// having then filled the job and emplaced its alphabet; each walked item gets the walk's
+// result, and `finish(item)` then runs on it.
+template <typename Out, typename Item, typename Start, typename Finish>
+void WalkInGroups(Item* items, std::size_t count, const Start& start, const Finish& finish) {
+  constexpr std::size_t kGroup = HuffmanDecoder::kMaxWalksTogether;
   while (count > 0) {
-    const std::size_t n = std::min<std::size_t>(count, HuffmanDecoder::kMaxWalksTogether);
-    std::optional<RunSizeAlphabet> alphabets[HuffmanDecoder::kMaxWalksTogether];
-    HuffmanDecoder::WideRows rows[HuffmanDecoder::kMaxWalksTogether];
-    Expansion* walked[HuffmanDecoder::kMaxWalksTogether];
+    const std::size_t n = std::min(count, kGroup);
+    std::optional<RunSizeAlphabet> alphabets[kGroup];
+    HuffmanDecoder::RowsJob<Out> rows[kGroup];
+    Item* walked[kGroup];
     std::size_t walks = 0;
     for (std::size_t k = 0; k < n; ++k) {
-      Expansion& item = items[k];
-      CPQZComponent& c = *item.component;
-      bool walk;
-      item.result = c.StartExpand(walk);
-      if (item.result != kSuccess || !walk) {
-        item.result = c.FinishExpand(item.result, item.dequantize);
-        continue;
-      }
-      alphabets[walks].emplace(c.m_block.Precision, c.m_block.MaxZeroRun);
-      rows[walks] = {&c.m_decoder, &c.m_bits,   &*alphabets[walks], c.Data(),
-                     c.Rows(),     c.Columns(), c.Columns()};
-      walked[walks++] = &item;
+      if (start(items[k], alphabets[walks], rows[walks])) walked[walks++] = &items[k];
     }
     try {
       HuffmanDecoder::DecodeRowsTogether(rows, walks);
@@ -460,13 +457,32 @@ void CPQZComponent::ExpandTogether(Expansion* items, std::size_t count) {
     } catch (const std::bad_alloc&) {
       for (std::size_t k = 0; k < walks; ++k) walked[k]->result = kNoMemory;
     }
-    for (std::size_t k = 0; k < walks; ++k) {
-      walked[k]->result =
-          walked[k]->component->FinishExpand(walked[k]->result, walked[k]->dequantize);
-    }
+    for (std::size_t k = 0; k < walks; ++k) finish(*walked[k]);
     items += n;
     count -= n;
   }
+}
+
+}  // namespace
+
+void CPQZComponent::ExpandTogether(Expansion* items, std::size_t count) {
+  const auto start = [](Expansion& item, std::optional<RunSizeAlphabet>& alphabet,
+                        HuffmanDecoder::WideRows& job) {
+    CPQZComponent& c = *item.component;
+    bool walk;
+    item.result = c.StartExpand(walk);
+    if (item.result != kSuccess || !walk) {
+      item.result = c.FinishExpand(item.result, item.dequantize);
+      return false;
+    }
+    alphabet.emplace(c.m_block.Precision, c.m_block.MaxZeroRun);
+    job = {&c.m_decoder, &c.m_bits, &*alphabet, c.Data(), c.Rows(), c.Columns(), c.Columns()};
+    return true;
+  };
+  const auto finish = [](Expansion& item) {
+    item.result = item.component->FinishExpand(item.result, item.dequantize);
+  };
+  WalkInGroups<double>(items, count, start, finish);
 }
 
 ResultCode CPQZComponent::PrepareSmall(std::size_t stride, bool& walk) {
@@ -503,32 +519,18 @@ ResultCode CPQZComponent::WalkSmall(std::int16_t* data, std::size_t stride) {
 }
 
 void CPQZComponent::ExpandSmallTogether(SmallExpansion* items, std::size_t count) {
-  while (count > 0) {
-    const std::size_t n = std::min<std::size_t>(count, HuffmanDecoder::kMaxWalksTogether);
-    std::optional<RunSizeAlphabet> alphabets[HuffmanDecoder::kMaxWalksTogether];
-    HuffmanDecoder::SmallRows rows[HuffmanDecoder::kMaxWalksTogether];
-    SmallExpansion* walked[HuffmanDecoder::kMaxWalksTogether];
-    std::size_t walks = 0;
-    for (std::size_t k = 0; k < n; ++k) {
-      SmallExpansion& item = items[k];
-      CPQZComponent& c = *item.component;
-      bool walk;
-      item.result = c.PrepareSmall(item.stride, walk);
-      if (item.result != kSuccess || !walk) continue;
-      alphabets[walks].emplace(c.m_block.Precision, c.m_block.MaxZeroRun);
-      rows[walks] = {&c.m_decoder,  &c.m_bits,        &*alphabets[walks], item.data,
-                     c.m_shapeRows, c.m_shapeColumns, item.stride};
-      walked[walks++] = &item;
-    }
-    try {
-      HuffmanDecoder::DecodeRowsTogether(rows, walks);
-      for (std::size_t k = 0; k < walks; ++k) walked[k]->result = rows[k].result;
-    } catch (const std::bad_alloc&) {
-      for (std::size_t k = 0; k < walks; ++k) walked[k]->result = kNoMemory;
-    }
-    items += n;
-    count -= n;
-  }
+  const auto start = [](SmallExpansion& item, std::optional<RunSizeAlphabet>& alphabet,
+                        HuffmanDecoder::SmallRows& job) {
+    CPQZComponent& c = *item.component;
+    bool walk;
+    item.result = c.PrepareSmall(item.stride, walk);
+    if (item.result != kSuccess || !walk) return false;
+    alphabet.emplace(c.m_block.Precision, c.m_block.MaxZeroRun);
+    job = {&c.m_decoder,  &c.m_bits,        &*alphabet, item.data,
+           c.m_shapeRows, c.m_shapeColumns, item.stride};
+    return true;
+  };
+  WalkInGroups<std::int16_t>(items, count, start, [](SmallExpansion&) {});
 }
 
 ResultCode CPQZComponent::ExpandRows(std::uint32_t count, Tarn::Matrix<double>& rows) {
