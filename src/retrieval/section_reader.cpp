@@ -87,26 +87,26 @@ ResultCode ReadAverages(const std::string& path, Tarn::Matrix<double>& averages,
 }
 
 void ReadAveragesTogether(AveragesJob* jobs, std::size_t count, const DecodeLimits& limits) {
-  std::vector<CPQZComponent::Expansion> expansions;
-  std::vector<AveragesJob*> expanded;
   std::vector<PqzHeader> headers(count);
+  std::vector<CPQZComponent::Expansion> expansions;
+  std::vector<std::size_t> expanded;  // the job of each expansion
   expansions.reserve(count);
   expanded.reserve(count);
   for (std::size_t k = 0; k < count; ++k) {
     CAverage& component = ThreadComponent<CAverage>(k);
-    jobs[k].result = LoadSection(*jobs[k].path, PqzSection::kAverage, component, limits,
-                                 headers[expanded.size()]);
+    jobs[k].result =
+        LoadSection(*jobs[k].path, PqzSection::kAverage, component, limits, headers[k]);
     if (jobs[k].result != kSuccess) continue;
     expansions.push_back({&component, false});
-    expanded.push_back(&jobs[k]);
+    expanded.push_back(k);
   }
   CPQZComponent::ExpandTogether(expansions.data(), expansions.size());
-  for (std::size_t k = 0; k < expanded.size(); ++k) {
-    AveragesJob& job = *expanded[k];
-    job.result = expansions[k].result;
+  for (std::size_t i = 0; i < expanded.size(); ++i) {
+    AveragesJob& job = jobs[expanded[i]];
+    job.result = expansions[i].result;
     if (job.result != kSuccess) continue;
-    *job.averages = std::move(static_cast<Tarn::Matrix<double>&>(*expansions[k].component));
-    job.header = headers[k];
+    *job.averages = std::move(static_cast<Tarn::Matrix<double>&>(*expansions[i].component));
+    job.header = headers[expanded[i]];
   }
 }
 
