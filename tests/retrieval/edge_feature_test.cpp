@@ -123,6 +123,26 @@ TEST(GreedyBaseMatch, MatchesThePlainSearchOfTheWholeBlock) {
   }
 }
 
+// With the rows' maxima told, rows are searched by coarse keys first; values closer than a
+// key's width, negative ones and ones past 1 (which share the ends of the key range) must
+// still be told apart by their values.
+TEST(GreedyBaseMatch, ValuesThatShareAKeyAreToldApartByTheirValues) {
+  std::mt19937 rng(23);
+  const double bases[] = {-0.5, 0.25, 0.75, 1.0, 3.0};
+  for (int trial = 0; trial < 200; ++trial) {
+    const std::uint32_t k = 1 + rng() % 70;
+    Tarn::Matrix<double> m(k, k);
+    for (std::uint32_t i = 0; i < m.Count(); ++i) {
+      m.Data()[i] = bases[rng() % 5] + (rng() % 8) * 1e-9;
+    }
+    Tarn::Matrix<double> plain = m;
+    const double expected = PlainGreedyMatch(plain, k);
+    std::vector<double> rowMax(k);
+    for (std::uint32_t r = 0; r < k; ++r) rowMax[r] = *std::max_element(m.Row(r), m.Row(r) + k);
+    ASSERT_EQ(GreedyMatch(m, k, rowMax.data()), expected) << "trial " << trial;
+  }
+}
+
 // Signed zeros compare equal and infinities are values like others: the first in order wins.
 TEST(GreedyBaseMatch, SignedZerosAndInfinitiesTieAsInThePlainSearch) {
   const double values[] = {-0.0, 0.0, 0.25, 1.0, std::numeric_limits<double>::infinity()};
