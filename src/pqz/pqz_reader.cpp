@@ -24,6 +24,9 @@ constexpr std::uint64_t kMaxSectionReadWhole = std::uint64_t{1} << 20;
 // search goes through are a few kilobytes), without copying more of the file than that.
 constexpr std::size_t kFirstRead = 4096;
 constexpr std::size_t kStartRead = 16384;
+// For a reader that wants the base section, which ends where the last head starts, the bytes
+// up to that head come in the same read while the section is one that is read whole anyway.
+constexpr std::size_t kBaseStartRead = static_cast<std::size_t>(kMaxSectionReadWhole);
 
 }  // namespace
 
@@ -38,7 +41,7 @@ void PqzReader::Close() {
   m_startBytes = 0;
 }
 
-ResultCode PqzReader::OpenFile(const std::string& path) {
+ResultCode PqzReader::OpenFile(const std::string& path, std::optional<PqzSection> wanted) {
   Close();
   m_file.reset(std::fopen(path.c_str(), "rb"));
   if (!m_file) return kCannotOpenFile;
@@ -48,32 +51,41 @@ ResultCode PqzReader::OpenFile(const std::string& path) {
     m_descriptor = descriptor;
     m_length = static_cast<std::uint64_t>(status.st_size);
     // Only the bytes read are ever looked at, so the buffer is not cleared first.
-    const auto wanted = static_cast<std::size_t>(
+    const auto first = static_cast<std::size_t>(
         std::min<std::uint64_t>(std::max<std::uint64_t>(m_length, kPqzHeaderSize), kFirstRead));
-    if (!m_start) {
-      try {
-        m_start = std::make_unique_for_overwrite<std::uint8_t[]>(kStartRead);
-      } catch (const std::bad_alloc&) {
-        return kNoMemory;
-      }
-    }
-    m_startBytes = ReadFullyAt(descriptor, 0, m_start.get(), wanted);
+    if (!m_start && !GrowStart(kStartRead)) return kNoMemory;
+    m_startBytes = ReadFullyAt(descriptor, 0, m_start.get(), first);
     if (const ResultCode code = ParsePqzHeader(m_start.get(), m_startBytes, m_header);
         code != kSuccess) {
       return code;
     }
     const std::int64_t lastHead = std::int64_t{m_header.CoeffOffset} + 8;
-    if (m_startBytes == wanted && lastHead > static_cast<std::int64_t>(m_startBytes) &&
-        lastHead <= static_cast<std::int64_t>(kStartRead)) {
-      const auto more = static_cast<std::size_t>(
-          std::min<std::uint64_t>(static_cast<std::uint64_t>(lastHead), m_length) - m_startBytes);
-      if (more != 0) {
-        m_startBytes += ReadFullyAt(descriptor, m_startBytes, m_start.get() + m_startBytes, more);
+    const std::size_t reach = wanted == PqzSection::kBase ? kBaseStartRead : kStartRead;
+    if (m_startBytes == first && lastHead > static_cast<std::int64_t>(m_startBytes) &&
+        lastHead <= static_cast<std::int64_t>(reach)) {
+      const auto end = static_cast<std::size_t>(
+          std::min<std::uint64_t>(static_cast<std::uint64_t>(lastHead), m_length));
+      if (end > m_startBytes) {
+        if (end > m_startCapacity && !GrowStart(end)) return kNoMemory;
+        m_startBytes +=
+            ReadFullyAt(descriptor, m_startBytes, m_start.get() + m_startBytes, end - m_startBytes);
       }
     }
     return LocateSections();
   }
   return OpenStream();
+}
+
+bool PqzReader::GrowStart(std::size_t capacity) {
+  try {
+    auto grown = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+    if (m_startBytes != 0) std::memcpy(grown.get(), m_start.get(), m_startBytes);
+    m_start = std::move(grown);
+    m_startCapacity = capacity;
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
 ResultCode PqzReader::OpenMemory(const std::uint8_t* data, std::size_t size) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,11 +43,14 @@ struct SectionExtent {
 /// check it, so every reader, whichever sections it wants, accepts and refuses the same
 /// files. A stream whose length cannot be told is refused with 14 as well.
 ///
-/// A regular file is read by offsets: its first 16 KB in one read (the header, the section
-/// heads and, in a small file, everything the readers want), then whatever lies beyond them
-/// in one read each, so that a reader that wants one small section (the search) makes a
-/// handful of system calls. A large section is read through the stream, without a second
-/// copy of it in memory.
+/// A regular file is read by offsets: its first 4 KB, then in one more read the bytes up to
+/// the last section head when that lies within 16 KB (the header, the section heads and, in
+/// a small file, everything the readers want), then whatever lies beyond them in one read
+/// each, so that a reader that wants one small section (the search) makes a handful of
+/// system calls. A reader that names the base section as the one it wants gets the bytes up
+/// to the last head, which follows the bases, in that second read as long as the bases are
+/// read whole anyway. A large section is read through the stream, without a second copy of
+/// it in memory.
 class PqzReader {
  public:
   PqzReader();
@@ -54,8 +58,9 @@ class PqzReader {
   PqzReader(const PqzReader&) = delete;
   PqzReader& operator=(const PqzReader&) = delete;
 
-  /// Opens the file at `path` (8 when it cannot be opened), then as OpenStream.
-  ResultCode OpenFile(const std::string& path);
+  /// Opens the file at `path` (8 when it cannot be opened), then as OpenStream. `wanted`, the
+  /// section the caller reads next, only decides how the bytes are read.
+  ResultCode OpenFile(const std::string& path, std::optional<PqzSection> wanted = std::nullopt);
   /// Reads from `size` bytes at `data`, which must outlive the reader; then as OpenStream.
   /// An empty buffer has no header: 14.
   ResultCode OpenMemory(const std::uint8_t* data, std::size_t size);
@@ -81,6 +86,9 @@ class PqzReader {
   // `length` bytes at `offset`: from the bytes kept of the file's start, by pread for a
   // regular file, else through the stream. false when fewer are there.
   bool ReadAt(std::uint64_t offset, std::uint8_t* bytes, std::size_t length);
+  // Room for `capacity` of the file's first bytes, those read so far kept; false when memory
+  // runs out.
+  bool GrowStart(std::size_t capacity);
 
   struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -91,6 +99,7 @@ class PqzReader {
   // The first bytes of a regular file: the header, the section heads and, in a small file,
   // the sections themselves.
   std::unique_ptr<std::uint8_t[]> m_start;  // room for the first read, once one was made
+  std::size_t m_startCapacity = 0;
   std::size_t m_startBytes = 0;
   // A section read whole by offset, and the stream over it that the component reads.
   std::vector<std::uint8_t> m_section;

@@ -27,7 +27,7 @@ void SectionShape(const PqzReader& reader, PqzSection section, std::uint64_t& ro
 // Opens the file and weighs `section` against the limits, as every reader here does first.
 ResultCode OpenSection(const std::string& path, PqzSection section, const DecodeLimits& limits,
                        PqzReader& reader) {
-  if (const ResultCode code = reader.OpenFile(path); code != kSuccess) return code;
+  if (const ResultCode code = reader.OpenFile(path, section); code != kSuccess) return code;
   std::uint64_t rows, columns;
   SectionShape(reader, section, rows, columns);
   return CheckSectionLimit(rows, columns, limits);

@@ -157,6 +157,45 @@ TEST_F(SectionReaderTest, SectionsOnEitherSideOfTheFirstReadsComeBackAlike) {
   EXPECT_TRUE(within[0] && within[1] && within[2]);
 }
 
+// A reader of the bases takes the bytes up to the last section head together with the bases
+// when they lie beyond 16 KB: the head after the bases is still checked as every reader
+// checks it.
+TEST_F(SectionReaderTest, TheHeadAfterLargeBasesIsCheckedAsForEveryReader) {
+  test::SyntheticPqz file = test::MakeSynthetic(40, 24, 8, 190, 190);
+  file.basePrecision = 8;
+  const std::string sound = m_dir.File("large.pqz");
+  ASSERT_EQ(test::WritePqz(sound, file), kSuccess);
+  const std::vector<char> bytes = ReadAll(sound);
+  const auto coeff =
+      static_cast<std::size_t>(LoadLeInt32(reinterpret_cast<const std::uint8_t*>(&bytes[40])));
+  ASSERT_GT(coeff + 8, 16384u);
+  const auto payload = [&](std::int32_t length) {
+    std::vector<char> b = bytes;
+    StoreLeInt32(reinterpret_cast<std::uint8_t*>(&b[coeff + 4]), length);
+    return b;
+  };
+  const std::vector<std::vector<char>> damaged = {
+      payload(-1),
+      payload(static_cast<std::int32_t>(bytes.size())),
+      std::vector<char>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(coeff + 4)),
+      std::vector<char>(bytes.begin(), bytes.end() - 1),
+  };
+  for (std::size_t d = 0; d < damaged.size(); ++d) {
+    const std::string path = m_dir.File("large-damaged.pqz");
+    WriteAll(path, damaged[d]);
+    Tarn::Matrix<double> matrix;
+    Int16Rows rows;
+    PqzHeader header;
+    EXPECT_EQ(ReadBases(path, matrix, header), kReadFailed) << d;
+    EXPECT_EQ(ReadSmallBases(path, rows, header), kReadFailed) << d;
+    EXPECT_EQ(ReadAverages(path, matrix, header), kReadFailed) << d;
+  }
+  Int16Rows rows;
+  PqzHeader header;
+  ASSERT_EQ(ReadSmallBases(sound, rows, header), kSuccess);
+  EXPECT_EQ(rows.Row(189)[5], file.bases(189, 5));
+}
+
 // How a good file is damaged, and the code both readers must give for it.
 struct Damage {
   const char* name;
