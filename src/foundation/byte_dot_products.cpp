@@ -146,10 +146,19 @@ void ByteDotProducts(const Int16Rows& a, std::uint32_t m, const Int16Rows& b, st
   for (std::uint32_t j = 0; j < n; ++j) {
     PackRight(b.Row(j), quads, right.data() + std::size_t{j} * 4, quadStride);
   }
-  left.resize(static_cast<std::size_t>(m) * stride);
-  sums.resize(m);
-  for (std::uint32_t i = 0; i < m; ++i) {
-    sums[i] = PackLeft(a.Row(i), stride, left.data() + static_cast<std::size_t>(i) * stride);
+  // The left rows are kept packed from one product to the next with rows of the same stamp
+  // (a search's query against every candidate).
+  thread_local std::uint64_t leftStamp = 0;
+  thread_local std::uint32_t leftRows = 0;
+  if (a.Stamp() == 0 || a.Stamp() != leftStamp || leftRows < m) {
+    leftStamp = 0;  // until the rows are packed
+    left.resize(static_cast<std::size_t>(m) * stride);
+    sums.resize(m);
+    for (std::uint32_t i = 0; i < m; ++i) {
+      sums[i] = PackLeft(a.Row(i), stride, left.data() + static_cast<std::size_t>(i) * stride);
+    }
+    leftStamp = a.Stamp();
+    leftRows = m;
   }
   for (std::uint32_t i = 0; i < m; i += kTileRows) {
     const std::uint32_t rows = std::min(kTileRows, m - i);

@@ -1,13 +1,23 @@
 #include "foundation/int16_rows.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "foundation/byte_dot_products.h"
 #include "foundation/int16_kernels.h"
 
 namespace orvane {
+namespace {
+
+std::uint64_t NewStamp() {
+  static std::atomic<std::uint64_t> last{0};
+  return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+}  // namespace
 
 bool Int16Rows::Assign(const double* data, std::uint32_t rows, std::uint32_t length) {
+  m_stamp = NewStamp();
   m_rows = m_length = m_stride = 0;
   m_largest = 0;
   const std::uint32_t stride = (length + kStrideMultiple - 1) / kStrideMultiple * kStrideMultiple;
@@ -40,6 +50,7 @@ bool Int16Rows::Assign(const double* data, std::uint32_t rows, std::uint32_t len
 
 std::int16_t* Int16Rows::Prepare(std::uint32_t rows, std::uint32_t length) {
   Clear();
+  m_stamp = NewStamp();
   const std::uint32_t stride = (length + kStrideMultiple - 1) / kStrideMultiple * kStrideMultiple;
   m_values.assign(static_cast<std::size_t>(rows) * stride, 0);
   m_rows = rows;
@@ -59,6 +70,7 @@ bool Int16Rows::Finish() {
 }
 
 bool Int16Rows::Finish(std::int16_t lowest, std::int16_t highest) {
+  m_stamp = NewStamp();
   const std::int32_t largest = std::max(-std::int32_t{lowest}, std::int32_t{highest});
   if (largest > 32767 || std::int64_t{m_length} * largest * largest >= (std::int64_t{1} << 31)) {
     Clear();
@@ -69,6 +81,7 @@ bool Int16Rows::Finish(std::int16_t lowest, std::int16_t highest) {
 }
 
 void Int16Rows::Clear() {
+  m_stamp = NewStamp();
   m_values.clear();
   m_rows = m_length = m_stride = 0;
   m_largest = 0;

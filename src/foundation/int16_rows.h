@@ -45,6 +45,10 @@ class Int16Rows {
   bool IsEmpty() const { return m_rows == 0; }
   /// The largest magnitude of a value.
   std::int32_t Largest() const { return m_largest; }
+  /// A number that no other rows of this process have had, given anew by every call that may
+  /// change the rows (copies share it): a product may keep what it derived from rows of the
+  /// same stamp. 0 for rows that were never set.
+  std::uint64_t Stamp() const { return m_stamp; }
 
   /// Values a row is padded to a multiple of.
   static constexpr std::uint32_t kStrideMultiple = 32;
@@ -55,6 +59,7 @@ class Int16Rows {
   std::uint32_t m_length = 0;
   std::uint32_t m_stride = 0;
   std::int32_t m_largest = 0;
+  std::uint64_t m_stamp = 0;
 };
 
 /// The instruction sets the integer dot products can run on, widest last. kAvx512Bytes is

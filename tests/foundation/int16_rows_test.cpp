@@ -181,6 +181,46 @@ TEST(Int16DotProducts, BytePathBoundsAndTheValueThatLeavesIt) {
   }
 }
 
+// The byte path keeps its left operand packed between products of rows with one stamp: rows
+// rewritten in the same object, by any of the ways rows change, must be packed again, and a
+// product with fewer or more of the same rows must see them all.
+TEST(Int16DotProducts, BytePathSeesLeftRowsThatChangedInPlace) {
+  if (!Int16DotPathAvailable(Int16DotPath::kAvx512Bytes)) GTEST_SKIP() << "no AVX-512 VNNI";
+  const std::uint32_t length = 64, m = 12, n = 20;
+  const std::vector<double> b = RandomIntegers(n * length, 127, 3);
+  Int16Rows left, right;
+  ASSERT_TRUE(right.Assign(b.data(), n, length));
+  std::vector<std::int32_t> c(m * n);
+  const auto product = [&](std::uint32_t rows) {
+    c.assign(rows * n, -1);
+    Int16DotProductsWith(Int16DotPath::kAvx512Bytes, left, rows, right, n, c.data());
+    return c;
+  };
+  const std::vector<double> first = RandomIntegers(m * length, 127, 1);
+  ASSERT_TRUE(left.Assign(first.data(), m, length));
+  const std::uint64_t stamp = left.Stamp();
+  EXPECT_NE(stamp, 0u);
+  EXPECT_EQ(product(5), Reference(first, 5, b, n, length));
+  EXPECT_EQ(product(m), Reference(first, m, b, n, length));
+  const Int16Rows copy = left;
+  EXPECT_EQ(copy.Stamp(), stamp);
+
+  const std::vector<double> second = RandomIntegers(m * length, 127, 2);
+  ASSERT_TRUE(left.Assign(second.data(), m, length));
+  EXPECT_NE(left.Stamp(), stamp);
+  EXPECT_EQ(product(m), Reference(second, m, b, n, length));
+
+  // Written in place: Prepare and Finish.
+  std::int16_t* rows = left.Prepare(m, length);
+  for (std::uint32_t r = 0; r < m; ++r) {
+    for (std::uint32_t k = 0; k < length; ++k) {
+      rows[r * left.Stride() + k] = static_cast<std::int16_t>(first[r * length + k]);
+    }
+  }
+  ASSERT_TRUE(left.Finish());
+  EXPECT_EQ(product(m), Reference(first, m, b, n, length));
+}
+
 TEST(Int16Rows, LargestIsTheLargestMagnitude) {
   const std::vector<double> v = {3, -90, 17, 0, 89, -4};
   Int16Rows r;
