@@ -144,7 +144,8 @@ ResultCode FillPqzHeader(const EncodingParameters& parameters, std::int32_t imag
   return kSuccess;
 }
 
-ResultCode ProbePqzFile(const std::string& path, std::uint16_t* iterationFlag) {
+ResultCode ProbePqzFile(const std::string& path, std::uint16_t* iterationFlag,
+                        PqzHeader* headerOut) {
   // Only 44 bytes are wanted: read straight from the descriptor, without a stream's buffer.
   const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) return kCannotOpenFile;
@@ -153,8 +154,10 @@ ResultCode ProbePqzFile(const std::string& path, std::uint16_t* iterationFlag) {
   ::close(descriptor);
   PqzHeader header;
   const ResultCode code = ParsePqzHeader(bytes, got, header);
-  if (code == kSuccess && iterationFlag != nullptr) *iterationFlag = header.IterationFlag;
-  return code;
+  if (code != kSuccess) return code;
+  if (iterationFlag != nullptr) *iterationFlag = header.IterationFlag;
+  if (headerOut != nullptr) *headerOut = header;
+  return kSuccess;
 }
 
 void PrintHeaderReport(const PqzHeader& h, ReportSink& sink) {

@@ -76,9 +76,10 @@ ResultCode FillPqzHeader(const EncodingParameters& parameters, std::int32_t imag
                          std::uint32_t baseSize, PqzHeader& header);
 
 /// Looks at a file without decoding it: 8 when it cannot be opened, then ReadPqzHeader's
-/// codes. On success `*iterationFlag` (when not null) receives the header's IterationFlag.
-/// The file is closed before returning.
-ResultCode ProbePqzFile(const std::string& path, std::uint16_t* iterationFlag);
+/// codes. On success `*iterationFlag` (when not null) receives the header's IterationFlag,
+/// and `*header` (when not null) the whole header. The file is closed before returning.
+ResultCode ProbePqzFile(const std::string& path, std::uint16_t* iterationFlag,
+                        PqzHeader* header = nullptr);
 
 /// Prints the "[Header]" report to `sink` (standard output by default).
 void PrintHeaderReport(const PqzHeader& header, ReportSink& sink = DefaultReportSink());

@@ -143,28 +143,30 @@ bool RetrievalSearch::ScoreInParallel(
   return !canceled;
 }
 
-std::optional<std::uint16_t> RetrievalSearch::TypeOf(const FileRecord& record) {
-  if (record.m_nType != TYPE_NOT_LOADED) return record.m_nType;
-  if (!NamedLikePqz(record.m_strName)) return std::nullopt;
+RetrievalSearch::Probe RetrievalSearch::ProbeOf(const FileRecord& record) {
+  if (record.m_nType != TYPE_NOT_LOADED) return {record.m_nType};
+  if (!NamedLikePqz(record.m_strName)) return {};
   std::uint16_t flag = 0;
-  if (ProbePqzFile(record.m_strPath, &flag) != kSuccess) return std::nullopt;
-  return flag;
+  PqzHeader header;
+  if (ProbePqzFile(record.m_strPath, &flag, &header) != kSuccess) return {};
+  const std::int64_t bases = std::int64_t{header.CoeffOffset} - header.BaseOffset;
+  return {flag, bases > 0 ? static_cast<std::uint64_t>(bases) : 0};
 }
 
 bool RetrievalSearch::TakeTypes(
     const std::vector<FileRecord>& records,
-    const std::function<bool(std::size_t, std::optional<std::uint16_t>)>& take) const {
+    const std::function<bool(std::size_t, const Probe&)>& take) const {
   const std::size_t total = records.size();
   const unsigned threads = ThreadCount(total);
   if (threads <= 1) {
     for (std::size_t i = 0; i < total; ++i) {
-      if (!take(i, TypeOf(records[i]))) return false;
+      if (!take(i, ProbeOf(records[i]))) return false;
     }
     return true;
   }
   // Every thread probes the next unclaimed record; this thread takes the records in order,
   // probing itself while the one it wants is not ready.
-  std::vector<std::optional<std::uint16_t>> types(total);
+  std::vector<Probe> probes(total);
   std::unique_ptr<std::atomic<bool>[]> ready(new std::atomic<bool>[total]);
   for (std::size_t i = 0; i < total; ++i) ready[i].store(false, std::memory_order_relaxed);
   std::atomic<std::size_t> claimed{0};
@@ -172,7 +174,7 @@ bool RetrievalSearch::TakeTypes(
   const auto probe_next = [&] {
     const std::size_t j = claimed.fetch_add(1, std::memory_order_relaxed);
     if (j >= total) return false;
-    types[j] = TypeOf(records[j]);
+    probes[j] = ProbeOf(records[j]);
     ready[j].store(true, std::memory_order_release);
     return true;
   };
@@ -196,7 +198,7 @@ bool RetrievalSearch::TakeTypes(
     while (!ready[i].load(std::memory_order_acquire)) {
       if (!probe_next()) std::this_thread::yield();  // a helper is probing it
     }
-    if (!take(i, types[i])) return false;
+    if (!take(i, probes[i])) return false;
   }
   return true;
 }
@@ -211,9 +213,13 @@ ResultCode RetrievalSearch::Run(const std::string& queryPath, std::uint16_t quer
     // ranked list is complete (a cancelled or failed search changes nothing).
     const std::size_t total = records.size();
     std::vector<FileRecord> candidates;
-    const auto take = [&](std::size_t i, std::optional<std::uint16_t> type) {
-      if (!type) return true;  // skipped records show no progress step
-      if (*type == queryType) candidates.push_back(records[i]);
+    std::vector<std::uint64_t> baseBytes;  // of each candidate
+    const auto take = [&](std::size_t i, const Probe& probe) {
+      if (!probe.type) return true;  // skipped records show no progress step
+      if (*probe.type == queryType) {
+        candidates.push_back(records[i]);
+        baseBytes.push_back(probe.baseBytes);
+      }
       return Report(SearchPhase::kLoading, i, total);
     };
     if (!TakeTypes(records, take)) return kCanceled;
@@ -229,15 +235,21 @@ ResultCode RetrievalSearch::Run(const std::string& queryPath, std::uint16_t quer
     }
     const std::size_t count = candidates.size();
     // Candidates are scored a few at a time: the averages and the bases of all of them are
-    // decoded side by side.
+    // decoded side by side. They are taken by the size of their bases, so that the walks of
+    // one group end at about the same time instead of the longest going on alone; each keeps
+    // its place in the list, which decides the order of equal scores.
+    std::vector<std::size_t> order(count);
+    for (std::size_t k = 0; k < count; ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return baseBytes[a] < baseBytes[b]; });
     const auto score = [&](std::size_t first, std::size_t n) {
       const std::string* paths[kScoredTogether] = {};
       double colors[kScoredTogether] = {}, edges[kScoredTogether] = {};
-      for (std::size_t k = 0; k < n; ++k) paths[k] = &candidates[first + k].m_strPath;
+      for (std::size_t k = 0; k < n; ++k) paths[k] = &candidates[order[first + k]].m_strPath;
       color.SimilarityTogether(paths, n, colors);
       edge.SimilarityTogether(paths, n, edges);
       for (std::size_t k = 0; k < n; ++k) {
-        ScoreRecord(candidates[first + k], edges[k], colors[k], weight);
+        ScoreRecord(candidates[order[first + k]], edges[k], colors[k], weight);
       }
     };
     if (!ScoreInParallel(count, kScoredTogether, score)) return kCanceled;

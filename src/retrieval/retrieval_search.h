@@ -50,15 +50,21 @@ class RetrievalSearch {
                  std::vector<FileRecord>& records) const;
 
  private:
-  // The type a record is compared by: its known type, or the IterationFlag in the header of a
-  // file named like a PQZ file. Empty for records the loading phase skips.
-  static std::optional<std::uint16_t> TypeOf(const FileRecord& record);
+  // What the loading phase learns of a record: the type it is compared by (its known type,
+  // or the IterationFlag in the header of a file named like a PQZ file; empty for records
+  // the loading phase skips), and the size of the file's base section when its header was
+  // read (0 otherwise), which tells how long its bases take to decode.
+  struct Probe {
+    std::optional<std::uint16_t> type;
+    std::uint64_t baseBytes = 0;
+  };
+  static Probe ProbeOf(const FileRecord& record);
 
-  // Calls `take` with the index and TypeOf of every record in list order, on this thread;
+  // Calls `take` with the index and ProbeOf of every record in list order, on this thread;
   // the files are probed on this and on helper threads, ahead of `take`. False when
   // `take` returned false; no record after that one is taken then.
   bool TakeTypes(const std::vector<FileRecord>& records,
-                 const std::function<bool(std::size_t, std::optional<std::uint16_t>)>& take) const;
+                 const std::function<bool(std::size_t, const Probe&)>& take) const;
 
   // Threads to score `candidates` candidates with.
   unsigned ThreadCount(std::size_t candidates) const;
