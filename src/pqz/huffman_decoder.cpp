@@ -157,6 +157,22 @@ static_assert(sizeof(HotEntry) == 8);
 
 constexpr unsigned kHotBits = 28;
 
+// The hot entries of every first-level index, field by field, and their totals: the next
+// symbol waits only on the load of its total, addressed by the index itself, and the rest
+// is read beside it.
+struct HotTable {
+  static constexpr std::size_t kEntries = std::size_t{1} << HuffmanDecoder::kLookupBits;
+  std::array<std::uint8_t, kEntries> totals;
+  std::array<std::uint32_t, kEntries> steps;
+  std::array<std::int32_t, kEntries> constants;
+  // Entries from..from+count-1.
+  void Set(std::size_t from, std::size_t count, std::uint8_t total, const HotEntry& entry) {
+    std::fill_n(totals.begin() + static_cast<std::ptrdiff_t>(from), count, total);
+    std::fill_n(steps.begin() + static_cast<std::ptrdiff_t>(from), count, entry.step);
+    std::fill_n(constants.begin() + static_cast<std::ptrdiff_t>(from), count, entry.constant);
+  }
+};
+
 // The hot entry of a first-level entry `index` with meaning `m`; `zeroRun` is R.
 HotEntry HotEntryOf(std::uint32_t index, const Meaning& m, std::uint32_t zeroRun) {
   using Kind = RunSizeSymbol::Kind;
@@ -185,8 +201,7 @@ HotEntry HotEntryOf(std::uint32_t index, const Meaning& m, std::uint32_t zeroRun
 // each row.
 template <typename Out>
 struct HotLane {
-  const HotEntry* hot;
-  const std::uint8_t* totals;
+  const HotTable* table;
   const std::uint8_t* next;
   const std::uint8_t* last;
   std::uint64_t acc;
@@ -210,16 +225,30 @@ inline void Refill(HotLane<Out>& l) {
 
 // One symbol of a lane; false when the lane stops, before a symbol it does not take or at
 // the end of its last row.
-template <typename Out>
+template <typename Out, int N>
 inline bool TakeHot(HotLane<Out>& l) {
   const std::uint64_t index = l.acc >> (64 - HuffmanDecoder::kLookupBits);
-  const unsigned total = l.totals[index];
-  const HotEntry h = l.hot[index];
+  const unsigned total = l.table->totals[index];
+  const HotEntry h{l.table->steps[index], l.table->constants[index]};
   if (h.step > l.room) return false;  // also every symbol the table does not take
-  const std::uint32_t step = h.step != 0 ? h.step : l.room;
+  // EOB takes the rest of the row. With walks side by side, a select rather than the branch
+  // GCC makes, which there costs register moves on every symbol; alone the branch is faster.
+  std::uint32_t step = h.step;
+#if defined(__x86_64__)
+  if constexpr (N > 1) {
+    asm("test %k[s], %k[s]\n\tcmovz %k[r], %k[s]" : [s] "+r"(step) : [r] "r"(l.room) : "cc");
+  } else {
+    step = step != 0 ? step : l.room;
+  }
+#else
+  step = step != 0 ? step : l.room;
+#endif
   if constexpr (kStores<Out>) {
     l.out += step;
-    l.out[-1] = static_cast<Out>(static_cast<std::int64_t>(l.acc >> (64 - total)) + h.constant);
+    // The code word and its extra bits: acc >> (64 - total), total being 1..kHotBits; side by
+    // side the shift count is taken as -total modulo 64, one instruction fewer.
+    const unsigned drop = N > 1 ? (0u - total) & 63 : 64 - total;
+    l.out[-1] = static_cast<Out>(static_cast<std::int64_t>(l.acc >> drop) + h.constant);
   }
   l.room -= step;
   l.acc <<= total;
@@ -232,28 +261,16 @@ inline bool TakeHot(HotLane<Out>& l) {
   return true;
 }
 
-// The hot loop of the row walk, apart from the rest so that its few values stay in
-// registers: the symbols that the hot table takes whose run stays inside the row, for as
-// long as they come, the rows last and the buffer holds eight bytes past the bits in hand.
+// The hot loop of the row walk for N independent walks at once, a symbol of each in turn:
+// the symbols that the hot table takes whose run stays inside the row, for as long as they
+// come, the rows last and the buffer holds eight bytes past the bits in hand. Each symbol
+// waits on the one before it in its own stream only, so the processor works on all of them.
 // Stops before any other symbol, which the caller then decodes and checks its own way, and
-// at the end of the last row it may enter. kPerRefill symbols of at most 56 / kPerRefill
-// bits each follow one refill.
-template <typename Out, int kPerRefill>
-void DecodeValueRun(HotLane<Out>& l) {
-  while (l.next <= l.last) {
-    Refill(l);
-    for (int i = 0; i < kPerRefill; ++i) {
-      if (!TakeHot(l)) return;
-    }
-  }
-}
-
-// DecodeValueRun of N independent walks at once, a symbol of each in turn: each symbol waits
-// on the one before it in its own stream only, so the processor works on all of them. Stops
-// as soon as any walk would stop; each walk's state is then what DecodeValueRun would have
-// left after the same symbols.
+// at the end of the last row a walk may enter, as soon as any walk would stop; each walk's
+// state is then what the loop alone would have left after the same symbols. kPerRefill
+// symbols of at most 56 / kPerRefill bits each follow one refill.
 template <typename Out, int kPerRefill, int N>
-void DecodeValueRunsTogether(HotLane<Out> (&lanes)[N]) {
+__attribute__((always_inline)) inline void RunLanes(HotLane<Out> (&lanes)[N]) {
   for (;;) {
     for (int k = 0; k < N; ++k) {
       if (lanes[k].next > lanes[k].last) return;
@@ -261,10 +278,49 @@ void DecodeValueRunsTogether(HotLane<Out> (&lanes)[N]) {
     for (int k = 0; k < N; ++k) Refill(lanes[k]);
     for (int i = 0; i < kPerRefill; ++i) {
       for (int k = 0; k < N; ++k) {
-        if (!TakeHot(lanes[k])) return;
+        if (!TakeHot<Out, N>(lanes[k])) return;
       }
     }
   }
+}
+
+// RunLanes on copies of the lanes in a function of its own, so that their values live in
+// registers rather than in the caller's memory.
+template <typename Out, int kPerRefill, int N>
+__attribute__((noinline)) void RunLaneCopies(HotLane<Out> (&lanes)[N]) {
+  HotLane<Out> local[N];
+  for (int k = 0; k < N; ++k) local[k] = lanes[k];
+  RunLanes<Out, kPerRefill, N>(local);
+  for (int k = 0; k < N; ++k) lanes[k] = local[k];
+}
+
+// The same with BMI2's shifts by a register, which leave the flags and the count register
+// alone: fewer instructions a symbol.
+template <typename Out, int kPerRefill, int N>
+__attribute__((target("bmi2"), noinline)) void RunLaneCopiesBmi2(HotLane<Out> (&lanes)[N]) {
+  HotLane<Out> local[N];
+  for (int k = 0; k < N; ++k) local[k] = lanes[k];
+  RunLanes<Out, kPerRefill, N>(local);
+  for (int k = 0; k < N; ++k) lanes[k] = local[k];
+}
+
+template <typename Out, int kPerRefill, int N>
+void DecodeValueRunsTogether(HotLane<Out> (&lanes)[N]) {
+  static const bool bmi2 = __builtin_cpu_supports("bmi2");
+  if (bmi2) {
+    RunLaneCopiesBmi2<Out, kPerRefill, N>(lanes);
+  } else {
+    RunLaneCopies<Out, kPerRefill, N>(lanes);
+  }
+}
+
+// One walk alone, inline: a walk into doubles clears and enters its rows one at a time, and a
+// call for every row would cost more than the shifts save.
+template <typename Out, int kPerRefill>
+void DecodeValueRun(HotLane<Out>& l) {
+  HotLane<Out> lane[1] = {l};
+  RunLanes<Out, kPerRefill, 1>(lane);
+  l = lane[0];
 }
 
 }  // namespace
@@ -273,10 +329,7 @@ namespace {
 
 // The tables of one walk, filled from the decoder's first-level table and the alphabet.
 struct WalkTables {
-  // The entries' totals once more in a table of bytes: the next symbol waits only on this
-  // load, addressed by the index itself, and the rest of the entry is read beside it.
-  std::vector<std::uint8_t> totals;
-  std::vector<HotEntry> hot;
+  HotTable table;
   // Whether three symbols follow one refill of the hot loop: every symbol it takes is at
   // most 18 bits long, as with bases of up to 8 bits; two otherwise (at most kHotBits).
   bool triples = false;
@@ -323,8 +376,9 @@ template <typename Out>
 inline bool NextIsHot(const RowWalk<Out>& w) {
   if (!CanRunHot(w)) return false;
   const std::uint64_t index = w.window.acc >> (64 - HuffmanDecoder::kLookupBits);
-  const std::uint32_t step = w.tables->hot[index].step;
-  return w.tables->totals[index] <= w.window.avail && step != kNotAValue && step <= w.columns - w.e;
+  const std::uint32_t step = w.tables->table.steps[index];
+  return w.tables->table.totals[index] <= w.window.avail && step != kNotAValue &&
+         step <= w.columns - w.e;
 }
 
 // The hot loop's values for the walk. Rows of 16 bits come cleared, so the loop may go on
@@ -333,8 +387,7 @@ template <typename Out>
 inline HotLane<Out> LaneOf(const RowWalk<Out>& w) {
   const std::uint64_t start = w.window.position;
   HotLane<Out> l{};
-  l.hot = w.tables->hot.data();
-  l.totals = w.tables->totals.data();
+  l.table = &w.tables->table;
   l.next = w.buffer + (start >> 3) + 7;
   l.last = w.buffer + w.lastLoad;
   l.acc = WindowAt(w.buffer, start);
@@ -401,14 +454,11 @@ inline bool RowLeft(RowWalk<Out>& w) {
 struct HuffmanRowWalk {
   static void FillTables(const HuffmanDecoder& d, const RunSizeAlphabet& alphabet, WalkTables& t) {
     const std::size_t size = d.m_lookup.size();
-    t.totals.resize(size);
-    t.hot.resize(size);
     unsigned longestHot = 0;
     for (std::size_t e = 0; e < size;) {
       const std::uint32_t length = d.m_lookup[e] & HuffmanDecoder::kLengthMask;
       if (length == 0) {
-        t.totals[e] = 0;
-        t.hot[e] = HotEntry{};
+        t.table.Set(e, 1, 0, HotEntry{});
         ++e;
         continue;
       }
@@ -417,12 +467,11 @@ struct HuffmanRowWalk {
       const Meaning meaning =
           MeaningOf(alphabet.Interpret(d.m_lookup[e] >> HuffmanDecoder::kSymbolShift), length);
       const std::size_t span = std::size_t{1} << (HuffmanDecoder::kLookupBits - length);
-      std::fill_n(t.totals.begin() + static_cast<std::ptrdiff_t>(e), span, meaning.total);
       const std::size_t half = span > 1 ? span / 2 : span;
       for (std::size_t h = e; h < e + span; h += half) {
         const HotEntry entry =
             HotEntryOf(static_cast<std::uint32_t>(h), meaning, alphabet.MaxZeroRun());
-        std::fill_n(t.hot.begin() + static_cast<std::ptrdiff_t>(h), half, entry);
+        t.table.Set(h, half, meaning.total, entry);
         if (entry.step != kNotAValue) longestHot = std::max<unsigned>(longestHot, meaning.total);
       }
       e += span;
