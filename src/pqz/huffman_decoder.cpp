@@ -284,24 +284,26 @@ __attribute__((always_inline)) inline void RunLanes(HotLane<Out> (&lanes)[N]) {
   }
 }
 
-// RunLanes on copies of the lanes in a function of its own, so that their values live in
-// registers rather than in the caller's memory.
+// RunLanes on copies of the lanes, so that their values live in registers rather than in
+// the caller's memory; in a function of its own (below), one for each instruction set.
 template <typename Out, int kPerRefill, int N>
-__attribute__((noinline)) void RunLaneCopies(HotLane<Out> (&lanes)[N]) {
+__attribute__((always_inline)) inline void RunOnCopies(HotLane<Out> (&lanes)[N]) {
   HotLane<Out> local[N];
   for (int k = 0; k < N; ++k) local[k] = lanes[k];
   RunLanes<Out, kPerRefill, N>(local);
   for (int k = 0; k < N; ++k) lanes[k] = local[k];
 }
 
+template <typename Out, int kPerRefill, int N>
+__attribute__((noinline)) void RunLaneCopies(HotLane<Out> (&lanes)[N]) {
+  RunOnCopies<Out, kPerRefill, N>(lanes);
+}
+
 // The same with BMI2's shifts by a register, which leave the flags and the count register
 // alone: fewer instructions a symbol.
 template <typename Out, int kPerRefill, int N>
 __attribute__((target("bmi2"), noinline)) void RunLaneCopiesBmi2(HotLane<Out> (&lanes)[N]) {
-  HotLane<Out> local[N];
-  for (int k = 0; k < N; ++k) local[k] = lanes[k];
-  RunLanes<Out, kPerRefill, N>(local);
-  for (int k = 0; k < N; ++k) lanes[k] = local[k];
+  RunOnCopies<Out, kPerRefill, N>(lanes);
 }
 
 template <typename Out, int kPerRefill, int N>
