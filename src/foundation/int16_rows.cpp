@@ -49,8 +49,7 @@ bool Int16Rows::Assign(const double* data, std::uint32_t rows, std::uint32_t len
 }
 
 std::int16_t* Int16Rows::Prepare(std::uint32_t rows, std::uint32_t length) {
-  Clear();
-  m_stamp = NewStamp();
+  Clear();  // a new stamp too
   const std::uint32_t stride = (length + kStrideMultiple - 1) / kStrideMultiple * kStrideMultiple;
   m_values.assign(static_cast<std::size_t>(rows) * stride, 0);
   m_rows = rows;

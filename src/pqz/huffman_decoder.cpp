@@ -223,6 +223,20 @@ inline void Refill(HotLane<Out>& l) {
   l.held |= 56;
 }
 
+// The columns a symbol of step `step` moves over in a row with `room` left: EOB (0) takes the
+// rest of the row. With walks side by side, a select rather than the branch GCC makes, which
+// there costs register moves on every symbol; alone the branch is faster.
+template <int N>
+inline std::uint32_t StepOrRest(std::uint32_t step, std::uint32_t room) {
+#if defined(__x86_64__)
+  if constexpr (N > 1) {
+    asm("test %k[s], %k[s]\n\tcmovz %k[r], %k[s]" : [s] "+r"(step) : [r] "r"(room) : "cc");
+    return step;
+  }
+#endif
+  return step != 0 ? step : room;
+}
+
 // One symbol of a lane; false when the lane stops, before a symbol it does not take or at
 // the end of its last row.
 template <typename Out, int N>
@@ -231,18 +245,7 @@ inline bool TakeHot(HotLane<Out>& l) {
   const unsigned total = l.table->totals[index];
   const HotEntry h{l.table->steps[index], l.table->constants[index]};
   if (h.step > l.room) return false;  // also every symbol the table does not take
-  // EOB takes the rest of the row. With walks side by side, a select rather than the branch
-  // GCC makes, which there costs register moves on every symbol; alone the branch is faster.
-  std::uint32_t step = h.step;
-#if defined(__x86_64__)
-  if constexpr (N > 1) {
-    asm("test %k[s], %k[s]\n\tcmovz %k[r], %k[s]" : [s] "+r"(step) : [r] "r"(l.room) : "cc");
-  } else {
-    step = step != 0 ? step : l.room;
-  }
-#else
-  step = step != 0 ? step : l.room;
-#endif
+  const std::uint32_t step = StepOrRest<N>(h.step, l.room);
   if constexpr (kStores<Out>) {
     l.out += step;
     // The code word and its extra bits: acc >> (64 - total), total being 1..kHotBits; side by

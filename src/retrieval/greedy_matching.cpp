@@ -365,7 +365,8 @@ double GreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k, const double* rowMa
     std::vector<std::uint32_t> row_column;  // physical column of the first maximum
     // The physical column at each place of the block's order, and the place of each column.
     std::vector<std::uint32_t> column_at, position;
-    // All bits set for a picked column; the values themselves are never written.
+    // All bits set for a picked column (searches without keys); the values themselves are
+    // never written.
     std::vector<std::uint64_t> dead;
     // Set c: the rows whose maximum column c holds first; set k: the rows whose maximum
     // another live column holds too; set k + 1: the rows a step searches again. So a step
@@ -458,8 +459,11 @@ double GreedyMatch(Tarn::Matrix<double>& m, std::uint32_t k, const double* rowMa
     const std::uint32_t moved = column_at[e];
     column_at[g] = moved;
     position[moved] = g;
-    dead[picked] = ~std::uint64_t{0};
-    if (byKeys) live[picked] = 0;
+    if (byKeys) {
+      live[picked] = 0;
+    } else {
+      dead[picked] = ~std::uint64_t{0};
+    }
     // A maximum in the picked column is gone. One that sat at e now sits at g, the first of
     // its holders still unless another column holds it too.
     const std::uint64_t* in_picked = sets.Set(picked);
