@@ -30,6 +30,9 @@ QByteArray WriterFormatFor(const std::string& path) {
     return {};
   }
   const QByteArray extension = LowerAsciiText(QByteArray::fromStdString(path.substr(dot + 1)));
+  // BMP is built into the writer. Listing the formats loads every image plugin (several
+  // milliseconds on a program's first save), which a decode to BMP never needs.
+  if (extension == "bmp") return extension;
   for (const QByteArray& format : QImageWriter::supportedImageFormats()) {
     if (LowerAsciiText(format) == extension) {
       return format;
