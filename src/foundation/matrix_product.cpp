@@ -3,9 +3,11 @@
 // process by what the processor offers multiplies sliver by panel. A block of slivers is
 // packed at a time and each panel passes over the whole block while it sits in the
 // first-level cache, instead of every panel being fetched again from the second-level cache
-// for each sliver. Every element of C is one chain of multiply-adds in increasing order of
-// the inner index whatever the blocking, so results are bit-identical from run to run on one
-// machine.
+// for each sliver. Where the kernel can read A's rows where they lie (AVX-512), only the
+// partial sliver at the bottom edge is packed. Either way the rows of the next block are
+// fetched into the second-level cache while the current one is multiplied. Every element of C
+// is one chain of multiply-adds in increasing order of the inner index whatever the blocking,
+// so results are bit-identical from run to run on one machine.
 #include <algorithm>
 #include <cstdint>
 #include <system_error>
@@ -74,7 +76,9 @@ KernelShape ShapeOf(ProductPath path) {
 // multiple of the tile's columns) up to `last_column` are computed, each exactly as in the
 // whole product. `prefetch_a(i0, p0, depth, part, parts)`, called once per tile with the rows
 // of the next block's slivers, may fetch part `part` of `parts` of those rows ahead of their
-// packing; NoPrefetch fetches nothing.
+// packing or reading; NoPrefetch fetches nothing. With `laid_a` (the left operand row-major, k
+// values a row) and a path whose shape has a row kernel, whole slivers are read where they lie
+// instead of being packed: the same tiles, without a pass over the operand.
 struct NoPrefetch {
   void operator()(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) const {
   }
@@ -84,7 +88,7 @@ template <typename PackA, typename PackB, typename PrefetchA = NoPrefetch>
 void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, std::uint32_t k,
                     PackA&& pack_a, PackB&& pack_b, double* c, bool upper,
                     std::uint32_t first_column = 0, std::uint32_t last_column = UINT32_MAX,
-                    PrefetchA&& prefetch_a = {}) {
+                    PrefetchA&& prefetch_a = {}, const double* laid_a = nullptr) {
   const std::uint32_t mr = shape.rows, nr = shape.columns;
   const std::uint32_t column_block = (kColumnBlock + nr - 1) / nr * nr;
   thread_local std::vector<double> a_pack, b_pack;
@@ -92,6 +96,9 @@ void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, 
   a_pack.resize(static_cast<std::size_t>(row_block) * kDepthBlock);
   b_pack.resize(static_cast<std::size_t>(column_block) * kDepthBlock);
   std::vector<double> edge(static_cast<std::size_t>(mr) * nr);
+  const bool laid = laid_a != nullptr && shape.rows_kernel != nullptr;
+  // Whether the sliver from row i0 is read where it lies.
+  const auto laid_sliver = [&](std::uint32_t i0) { return laid && m - i0 >= mr; };
 
   const std::uint32_t column_end = std::min(n, last_column);
   for (std::uint32_t j0 = first_column; j0 < column_end; j0 += column_block) {
@@ -108,6 +115,7 @@ void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, 
         const std::uint32_t block_end = std::min(i_end, ib + row_block);
         const std::uint32_t slivers = (block_end - ib + mr - 1) / mr;
         for (std::uint32_t s = 0; s < slivers; ++s) {
+          if (laid_sliver(ib + s * mr)) continue;
           pack_a(ib + s * mr, p0, depth, a_pack.data() + static_cast<std::size_t>(s) * depth * mr);
         }
         for (std::uint32_t p = 0; p < panels; ++p) {
@@ -119,10 +127,19 @@ void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, 
             prefetch_a(ib + row_block + s * mr, p0, depth, p, panels);
             if (upper && jc + nr <= i0) continue;  // wholly below the diagonal
             const std::uint32_t rows = std::min(mr, m - i0);
-            const double* sliver = a_pack.data() + static_cast<std::size_t>(s) * depth * mr;
+            const double* sliver = laid_sliver(i0)
+                                       ? laid_a + static_cast<std::size_t>(i0) * k + p0
+                                       : a_pack.data() + static_cast<std::size_t>(s) * depth * mr;
+            const auto run = [&](double* out, std::size_t ldc) {
+              if (laid_sliver(i0)) {
+                shape.rows_kernel(depth, sliver, k, panel, out, ldc, accumulate);
+              } else {
+                shape.kernel(depth, sliver, panel, out, ldc, accumulate);
+              }
+            };
             double* tile = c + static_cast<std::size_t>(i0) * n + jc;
             if (rows == mr && cols == nr) {
-              shape.kernel(depth, sliver, panel, tile, n, accumulate);
+              run(tile, n);
               continue;
             }
             // Edge tile: work in a full-size scratch tile and copy the part inside C.
@@ -130,7 +147,7 @@ void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, 
               for (std::uint32_t r = 0; r < rows; ++r)
                 std::copy_n(tile + static_cast<std::size_t>(r) * n, cols, &edge[r * nr]);
             }
-            shape.kernel(depth, sliver, panel, edge.data(), nr, accumulate);
+            run(edge.data(), nr);
             for (std::uint32_t r = 0; r < rows; ++r)
               std::copy_n(&edge[r * nr], cols, tile + static_cast<std::size_t>(r) * n);
           }
@@ -211,7 +228,7 @@ void MultiplyByRows(const KernelShape& shape, const double* a, const double* bt,
       [&](std::uint32_t j0, std::uint32_t p0, std::uint32_t depth, double* dst) {
         PackRows(shape, bt, n, k, j0, shape.columns, p0, depth, dst);
       },
-      c, false, 0, UINT32_MAX, RowPrefetch{a, m, k, shape.rows});
+      c, false, 0, UINT32_MAX, RowPrefetch{a, m, k, shape.rows}, a);
 }
 
 // The sparse row with the portable kernel's plain multiply, then add.
@@ -360,7 +377,7 @@ void MultiplyWith(ProductPath path, const double* a, const double* b, double* c,
       [&](std::uint32_t j0, std::uint32_t p0, std::uint32_t depth, double* dst) {
         PackColumns(b, n, j0, shape.columns, p0, depth, dst);
       },
-      c, false, 0, UINT32_MAX, RowPrefetch{a, m, k, shape.rows});
+      c, false, 0, UINT32_MAX, RowPrefetch{a, m, k, shape.rows}, a);
 }
 
 void Multiply(const double* a, const double* b, double* c, std::uint32_t m, std::uint32_t n,

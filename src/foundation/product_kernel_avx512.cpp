@@ -10,9 +10,11 @@ namespace {
 constexpr std::uint32_t kRows = 8;
 constexpr std::uint32_t kColumns = 24;
 
-__attribute__((target("avx512f"))) void Tile8x24(std::uint32_t depth, const double* a,
-                                                 const double* b, double* c, std::size_t ldc,
-                                                 bool accumulate) {
+// The tile's body; `kLaid` reads A where it lies (row r at a + r x lda), else packed.
+template <bool kLaid>
+__attribute__((target("avx512f"), always_inline)) inline void Tile8x24Body(
+    std::uint32_t depth, const double* a, std::size_t lda, const double* b, double* c,
+    std::size_t ldc, bool accumulate) {
   __m512d acc[kRows][3];
 #pragma GCC unroll 8
   for (std::uint32_t r = 0; r < kRows; ++r) {
@@ -37,12 +39,12 @@ __attribute__((target("avx512f"))) void Tile8x24(std::uint32_t depth, const doub
                   b2 = _mm512_loadu_pd(b + 16);
 #pragma GCC unroll 8
     for (std::uint32_t r = 0; r < kRows; ++r) {
-      const __m512d x = _mm512_set1_pd(a[r]);
+      const __m512d x = _mm512_set1_pd(kLaid ? a[r * lda] : a[r]);
       acc[r][0] = _mm512_fmadd_pd(x, b0, acc[r][0]);
       acc[r][1] = _mm512_fmadd_pd(x, b1, acc[r][1]);
       acc[r][2] = _mm512_fmadd_pd(x, b2, acc[r][2]);
     }
-    a += kRows;
+    a += kLaid ? 1 : kRows;
     b += kColumns;
   }
 #pragma GCC unroll 8
@@ -50,6 +52,18 @@ __attribute__((target("avx512f"))) void Tile8x24(std::uint32_t depth, const doub
 #pragma GCC unroll 3
     for (int q = 0; q < 3; ++q) _mm512_storeu_pd(c + r * ldc + 8 * q, acc[r][q]);
   }
+}
+
+__attribute__((target("avx512f"))) void Tile8x24(std::uint32_t depth, const double* a,
+                                                 const double* b, double* c, std::size_t ldc,
+                                                 bool accumulate) {
+  Tile8x24Body<false>(depth, a, kRows, b, c, ldc, accumulate);
+}
+
+__attribute__((target("avx512f"))) void Tile8x24Rows(std::uint32_t depth, const double* a,
+                                                     std::size_t lda, const double* b, double* c,
+                                                     std::size_t ldc, bool accumulate) {
+  Tile8x24Body<true>(depth, a, lda, b, c, ldc, accumulate);
 }
 
 // GCC 12 reports the undefined source operand its own unpack and shuffle intrinsics pass to
@@ -155,7 +169,7 @@ __attribute__((target("avx512f,avx512vl"))) std::uint32_t NonzeroPositions(const
 
 }  // namespace
 
-KernelShape Avx512Kernel() { return {Tile8x24, kRows, kColumns, PackEightRows}; }
+KernelShape Avx512Kernel() { return {Tile8x24, kRows, kColumns, PackEightRows, Tile8x24Rows}; }
 SparseRowKernel Avx512SparseRow() { return SparseRow; }
 NonzeroIndexer Avx512NonzeroIndexer() { return NonzeroPositions; }
 

@@ -16,6 +16,12 @@ enum class ProductPath { kPortable, kAvx2Fma, kAvx512 };
 using TileKernel = void (*)(std::uint32_t depth, const double* a, const double* b, double* c,
                             std::size_t ldc, bool accumulate);
 
+/// TileKernel for a left operand read where it lies: row r of the sliver at a + r x lda,
+/// its values in depth order. The same multiply-adds in the same order as TileKernel on the
+/// packed sliver, so both give identical tiles.
+using RowTileKernel = void (*)(std::uint32_t depth, const double* a, std::size_t lda,
+                               const double* b, double* c, std::size_t ldc, bool accumulate);
+
 /// Packs eight rows of `depth` values (row r at src + r x stride) as `depth` groups, the
 /// group of depth q at dst + q x group holding the eight values of that depth in row order.
 using PackEight = void (*)(const double* src, std::size_t stride, std::uint32_t depth, double* dst,
@@ -26,6 +32,8 @@ struct KernelShape {
   std::uint32_t rows;        // rows of C per tile
   std::uint32_t columns;     // columns of C per tile
   PackEight pack = nullptr;  // a vector transpose for packing, where the path has one
+  // Where the path has it, whole slivers of a row-major left operand are not packed.
+  RowTileKernel rows_kernel = nullptr;
 };
 
 KernelShape PortableKernel();
