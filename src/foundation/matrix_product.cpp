@@ -124,7 +124,11 @@ void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, 
           const double* panel = b_pack.data() + static_cast<std::size_t>(p) * depth * nr;
           for (std::uint32_t s = 0; s < slivers; ++s) {
             const std::uint32_t i0 = ib + s * mr;
-            prefetch_a(ib + row_block + s * mr, p0, depth, p, panels);
+            const std::uint32_t next = ib + row_block + s * mr;
+            // A laid sliver's kernel fetches the next block's sliver itself, spread over the
+            // steps of its depth, on the first panel's pass; the others fetch their own
+            // (cached) rows again.
+            if (!laid) prefetch_a(next, p0, depth, p, panels);
             if (upper && jc + nr <= i0) continue;  // wholly below the diagonal
             const std::uint32_t rows = std::min(mr, m - i0);
             const double* sliver = laid_sliver(i0)
@@ -132,7 +136,10 @@ void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, 
                                        : a_pack.data() + static_cast<std::size_t>(s) * depth * mr;
             const auto run = [&](double* out, std::size_t ldc) {
               if (laid_sliver(i0)) {
-                shape.rows_kernel(depth, sliver, k, panel, out, ldc, accumulate);
+                const double* ahead = p == 0 && next < m && laid_sliver(next)
+                                          ? laid_a + static_cast<std::size_t>(next) * k + p0
+                                          : sliver;
+                shape.rows_kernel(depth, sliver, k, ahead, panel, out, ldc, accumulate);
               } else {
                 shape.kernel(depth, sliver, panel, out, ldc, accumulate);
               }

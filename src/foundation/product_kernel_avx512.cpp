@@ -10,11 +10,12 @@ namespace {
 constexpr std::uint32_t kRows = 8;
 constexpr std::uint32_t kColumns = 24;
 
-// The tile's body; `kLaid` reads A where it lies (row r at a + r x lda), else packed.
+// The tile's body; `kLaid` reads A where it lies (row r at a + r x lda) and fetches the
+// lines of `ahead` (the same layout) one a step, else A is packed.
 template <bool kLaid>
 __attribute__((target("avx512f"), always_inline)) inline void Tile8x24Body(
-    std::uint32_t depth, const double* a, std::size_t lda, const double* b, double* c,
-    std::size_t ldc, bool accumulate) {
+    std::uint32_t depth, const double* a, std::size_t lda, const double* ahead, const double* b,
+    double* c, std::size_t ldc, bool accumulate) {
   __m512d acc[kRows][3];
 #pragma GCC unroll 8
   for (std::uint32_t r = 0; r < kRows; ++r) {
@@ -35,6 +36,9 @@ __attribute__((target("avx512f"), always_inline)) inline void Tile8x24Body(
     }
   }
   for (std::uint32_t k = 0; k < depth; ++k) {
+    // Step k fetches line k / 8 of row k % 8: every line of the eight rows once the depth
+    // is done (each row's depth values span at most depth / 8 + 1 lines).
+    if (kLaid) __builtin_prefetch(ahead + (k % kRows) * lda + (k / kRows) * 8, 0, 2);
     const __m512d b0 = _mm512_loadu_pd(b), b1 = _mm512_loadu_pd(b + 8),
                   b2 = _mm512_loadu_pd(b + 16);
 #pragma GCC unroll 8
@@ -57,13 +61,14 @@ __attribute__((target("avx512f"), always_inline)) inline void Tile8x24Body(
 __attribute__((target("avx512f"))) void Tile8x24(std::uint32_t depth, const double* a,
                                                  const double* b, double* c, std::size_t ldc,
                                                  bool accumulate) {
-  Tile8x24Body<false>(depth, a, kRows, b, c, ldc, accumulate);
+  Tile8x24Body<false>(depth, a, kRows, nullptr, b, c, ldc, accumulate);
 }
 
 __attribute__((target("avx512f"))) void Tile8x24Rows(std::uint32_t depth, const double* a,
-                                                     std::size_t lda, const double* b, double* c,
-                                                     std::size_t ldc, bool accumulate) {
-  Tile8x24Body<true>(depth, a, lda, b, c, ldc, accumulate);
+                                                     std::size_t lda, const double* ahead,
+                                                     const double* b, double* c, std::size_t ldc,
+                                                     bool accumulate) {
+  Tile8x24Body<true>(depth, a, lda, ahead, b, c, ldc, accumulate);
 }
 
 // GCC 12 reports the undefined source operand its own unpack and shuffle intrinsics pass to

@@ -18,9 +18,12 @@ using TileKernel = void (*)(std::uint32_t depth, const double* a, const double* 
 
 /// TileKernel for a left operand read where it lies: row r of the sliver at a + r x lda,
 /// its values in depth order. The same multiply-adds in the same order as TileKernel on the
-/// packed sliver, so both give identical tiles.
+/// packed sliver, so both give identical tiles. `ahead` is a sliver a later call will read
+/// (row r at ahead + r x lda, `depth` values each): one cache line of it a step of the depth
+/// is fetched into the second-level cache, the whole sliver by the end of the call.
 using RowTileKernel = void (*)(std::uint32_t depth, const double* a, std::size_t lda,
-                               const double* b, double* c, std::size_t ldc, bool accumulate);
+                               const double* ahead, const double* b, double* c, std::size_t ldc,
+                               bool accumulate);
 
 /// Packs eight rows of `depth` values (row r at src + r x stride) as `depth` groups, the
 /// group of depth q at dst + q x group holding the eight values of that depth in row order.
