@@ -4,10 +4,10 @@
 // packed at a time and each panel passes over the whole block while it sits in the
 // first-level cache, instead of every panel being fetched again from the second-level cache
 // for each sliver. Where the kernel can read A's rows where they lie (AVX-512), only the
-// partial sliver at the bottom edge is packed. Either way the rows of the next block are
-// fetched into the second-level cache while the current one is multiplied. Every element of C
-// is one chain of multiply-adds in increasing order of the inner index whatever the blocking,
-// so results are bit-identical from run to run on one machine.
+// partial sliver at the bottom edge is packed. For a row-major A, packed or not, the rows of
+// the next block are fetched into the second-level cache while the current one is multiplied. Every
+// element of C is one chain of multiply-adds in increasing order of the inner index whatever the
+// blocking, so results are bit-identical from run to run on one machine.
 #include <algorithm>
 #include <cstdint>
 #include <system_error>
@@ -126,8 +126,8 @@ void MultiplyPacked(const KernelShape& shape, std::uint32_t m, std::uint32_t n, 
             const std::uint32_t i0 = ib + s * mr;
             const std::uint32_t next = ib + row_block + s * mr;
             // A laid sliver's kernel fetches the next block's sliver itself, spread over the
-            // steps of its depth, on the first panel's pass; the others fetch their own
-            // (cached) rows again.
+            // steps of its depth, on the first panel's pass; on the other passes it is given
+            // its own sliver, already in the cache, so that it fetches nothing new.
             if (!laid) prefetch_a(next, p0, depth, p, panels);
             if (upper && jc + nr <= i0) continue;  // wholly below the diagonal
             const std::uint32_t rows = std::min(mr, m - i0);

@@ -9,6 +9,7 @@ namespace {
 
 constexpr std::uint32_t kRows = 8;
 constexpr std::uint32_t kColumns = 24;
+constexpr std::uint32_t kLineValues = 8;  // doubles in a 64-byte cache line
 
 // The tile's body; `kLaid` reads A where it lies (row r at a + r x lda) and fetches the
 // lines of `ahead` (the same layout) one a step, else A is packed.
@@ -36,9 +37,10 @@ __attribute__((target("avx512f"), always_inline)) inline void Tile8x24Body(
     }
   }
   for (std::uint32_t k = 0; k < depth; ++k) {
-    // Step k fetches line k / 8 of row k % 8: every line of the eight rows once the depth
-    // is done (each row's depth values span at most depth / 8 + 1 lines).
-    if (kLaid) __builtin_prefetch(ahead + (k % kRows) * lda + (k / kRows) * 8, 0, 2);
+    // Step k fetches the line holding value 8 (k / 8) of row k % 8, so that the call walks
+    // about every line of the eight rows (a line is eight values); the rest is left to the
+    // processor's own prefetching.
+    if (kLaid) __builtin_prefetch(ahead + (k % kRows) * lda + (k / kRows) * kLineValues, 0, 2);
     const __m512d b0 = _mm512_loadu_pd(b), b1 = _mm512_loadu_pd(b + 8),
                   b2 = _mm512_loadu_pd(b + 16);
 #pragma GCC unroll 8

@@ -20,7 +20,7 @@ using TileKernel = void (*)(std::uint32_t depth, const double* a, const double* 
 /// its values in depth order. The same multiply-adds in the same order as TileKernel on the
 /// packed sliver, so both give identical tiles. `ahead` is a sliver a later call will read
 /// (row r at ahead + r x lda, `depth` values each): one cache line of it a step of the depth
-/// is fetched into the second-level cache, the whole sliver by the end of the call.
+/// is fetched into the second-level cache, about the whole sliver by the end of the call.
 using RowTileKernel = void (*)(std::uint32_t depth, const double* a, std::size_t lda,
                                const double* ahead, const double* b, double* c, std::size_t ldc,
                                bool accumulate);
